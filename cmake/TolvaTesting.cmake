@@ -1,0 +1,16 @@
+# tolva_add_qtest(NAME name SOURCES ... LIBS ... [ENV VAR=value ...] [TIMEOUT s] [COMMAND_PREFIX ...])
+# Builds a Qt Test executable and registers it with CTest. By default it runs
+# on the offscreen platform with Qt WebEngine set up for a headless root run.
+function(tolva_add_qtest)
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;ENV;COMMAND_PREFIX" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
+  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_compile_definitions(${T_NAME} PRIVATE TOLVA_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
+  add_test(NAME ${T_NAME} COMMAND ${T_COMMAND_PREFIX} $<TARGET_FILE:${T_NAME}>)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu;${T_ENV}")
+endfunction()
