@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QSystemTrayIcon>
+
+class QLabel;
+class QMenu;
+
+// The one notification-area icon of the program and the parts it belongs to.
+struct TrayRecord {
+    QPointer<QSystemTrayIcon> icon;  // child of owner; null where no tray exists
+    QString tip;                     // the tooltip as shown, already cut
+    QPointer<QLabel> owner;          // picIcon of the main window: the icon's picture
+    QPointer<QMenu> menu;            // pMenu of the main window: the pop-up menu
+};
+
+extern TrayRecord TrayData;
+
+// Longest tooltip the icon shows.
+inline constexpr qsizetype TrayTipLength = 63;
+
+// Puts picIcon's picture into the notification area with pMenu as its pop-up
+// menu. Where the desktop has no notification area it does nothing.
+void TrayAdd(QLabel& picIcon, QMenu& pMenu, const QString& Tip);
+// Changes only the tooltip.
+void TrayTip(const QString& Tip);
+// Removes the icon.
+void TrayDelete();
+// Handles one activation of the icon: a double-click brings a hidden main
+// window back; the context request makes the main window the active one
+// (the platform shows pMenu itself). Everything else is ignored.
+void TrayMessage(QSystemTrayIcon::ActivationReason reason);
+
+// Tip as the icon shows it: its first 63 characters, never half a surrogate pair.
+QString TrayCutTip(const QString& Tip);
