@@ -1,0 +1,90 @@
+#include "RetainedSurface.h"
+
+#include "virtual_key.h"
+
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+
+RetainedSurface::RetainedSurface(const QColor& background, QWidget* parent)
+    : QWidget(parent), background_(background)
+{
+    // The image covers every pixel, so Qt need not erase behind it.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void RetainedSurface::clear()
+{
+    image_.fill(background_);
+    update();
+}
+
+void RetainedSurface::fillRect(int x1, int y1, int x2, int y2, const QColor& colour)
+{
+    const QRect area = QRect(QPoint(x1, y1), QPoint(x2, y2)).normalized();
+    QPainter painter(&image_);
+    painter.fillRect(area, colour);
+    update(area);
+}
+
+void RetainedSurface::drawHorizontalLine(int x1, int x2, int y, const QColor& colour)
+{
+    fillRect(x1, y, x2, y, colour);
+}
+
+void RetainedSurface::drawText(int x, int top, const QString& text)
+{
+    QPainter painter(&image_);
+    painter.setFont(font());
+    painter.setPen(foreground_);
+    const QFontMetrics metrics(font());
+    painter.drawText(QPoint(x, top + metrics.ascent()), text);
+    update(QRect(x, top, metrics.horizontalAdvance(text) + metrics.maxWidth(), metrics.height()));
+}
+
+void RetainedSurface::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    const QRect area = event->rect();
+    painter.drawImage(area.topLeft(), image_, area);
+}
+
+void RetainedSurface::resizeEvent(QResizeEvent* event)
+{
+    // Keep what fits, like a picture box whose persistent image is resized.
+    QImage resized(event->size(), QImage::Format_RGB32);
+    resized.fill(background_);
+    if (!image_.isNull()) {
+        QPainter painter(&resized);
+        painter.drawImage(0, 0, image_);
+    }
+    image_ = std::move(resized);
+    QWidget::resizeEvent(event);
+}
+
+void RetainedSurface::keyPressEvent(QKeyEvent* event)
+{
+    Q_EMIT keyDown(VirtualKeyCode(event->key()), event->modifiers());
+}
+
+void RetainedSurface::mousePressEvent(QMouseEvent* event)
+{
+    const QPointF at = event->position();
+    Q_EMIT mouseDown(event->button(), event->modifiers(), at.x(), at.y());
+}
+
+void RetainedSurface::mouseReleaseEvent(QMouseEvent* event)
+{
+    const QPointF at = event->position();
+    Q_EMIT mouseUp(event->button(), event->modifiers(), at.x(), at.y());
+}
+
+void RetainedSurface::mouseDoubleClickEvent(QMouseEvent*)
+{
+    // The second press of a double-click is the double-click and nothing else.
+    Q_EMIT doubleClicked();
+}

@@ -1,0 +1,152 @@
+#include "frmForma.h"
+
+#include "app_globals.h"
+#include "program_icon.h"
+#include "station_list_geometry.h"
+#include "virtual_key.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollBar>
+#include <QShowEvent>
+
+frmForma::frmForma(QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                              | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+{
+    setWindowTitle(ProgramTitle());
+    setWindowIcon(ProgramIcon());
+    buildControls();
+    buildMenus();
+
+    // The menu bar sits above the fixed client area, as on the classic frame.
+    const int menuHeight = menuBar()->heightForWidth(ClientWidth) > 0 ? menuBar()->heightForWidth(ClientWidth)
+                                                                       : menuBar()->sizeHint().height();
+    setFixedSize(ClientWidth, ClientHeight + menuHeight);
+
+    connect(qApp, &QApplication::focusChanged, this, &frmForma::onFocusChanged);
+}
+
+void frmForma::buildControls()
+{
+    auto* client = new QWidget(this);
+    client->setFixedSize(ClientWidth, ClientHeight);
+    setCentralWidget(client);
+
+    // Tab order is creation order: the list comes first and gets the focus.
+    picBox = new QFrame(client);
+    picBox->setGeometry(4, 130, 624, 255);
+    picBox->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    picBox->setLineWidth(2);
+    picBox->setFocusPolicy(Qt::ClickFocus);
+    QPalette viewportPalette = picBox->palette();
+    viewportPalette.setColor(QPalette::Window, StationList::ViewportBackground());
+    picBox->setPalette(viewportPalette);
+    picBox->setAutoFillBackground(true);
+
+    // Children are clipped to their parent's whole rectangle, frame included,
+    // so the list lives in a widget that is exactly picBox's client area.
+    viewport_ = new QWidget(picBox);
+    viewport_->setGeometry(picBox->contentsRect());
+    viewport_->setPalette(viewportPalette);
+    viewport_->setAutoFillBackground(true);
+
+    ListPicture = new RetainedSurface(StationList::Background(), viewport_);
+    QFont listFont(QStringLiteral("DejaVu Sans"));
+    listFont.setStyleHint(QFont::SansSerif);
+    listFont.setBold(true);
+    listFont.setPixelSize(11);  // 8.25 pt at 96 dpi; the whole layout is in those pixels
+    ListPicture->setFont(listFont);
+    ListPicture->setGeometry(0, 0, StationList::SurfaceWidth, 340);
+    ListPicture->clear();
+
+    VScroll1 = new QScrollBar(Qt::Vertical, client);
+    VScroll1->setGeometry(609, 132, 17, 251);
+    VScroll1->setRange(0, 0);
+    VScroll1->setSingleStep(1);
+    VScroll1->setPageStep(StationList::PageRows);
+    VScroll1->raise();
+
+    picIcon = new QLabel(client);
+    picIcon->setGeometry(0, 16, 36, 36);
+    picIcon->setPixmap(ProgramPixmap());
+    picIcon->setVisible(false);
+
+    usrReklamaX1 = new QWidget(client);
+    usrReklamaX1->setGeometry(4, 0, 625, 73);
+
+    WindowsMediaPlayer = new QWidget(client);
+    WindowsMediaPlayer->setGeometry(4, 80, 624, 46);
+
+    ListPicture->setFocus();
+
+    connect(VScroll1, &QScrollBar::valueChanged, this, &frmForma::VScroll1_Change);
+    connect(VScroll1, &QScrollBar::sliderMoved, this, &frmForma::VScroll1_Scroll);
+
+    connect(ListPicture, &RetainedSurface::keyDown, this,
+            [this](qint16 keyCode, Qt::KeyboardModifiers modifiers) {
+                ListPicture_KeyDown(keyCode, ShiftState(modifiers));
+            });
+    connect(ListPicture, &RetainedSurface::mouseDown, this,
+            [this](Qt::MouseButton button, Qt::KeyboardModifiers modifiers, double x, double y) {
+                ListPicture_MouseDown(static_cast<qint16>(button), ShiftState(modifiers), x, y);
+            });
+    connect(ListPicture, &RetainedSurface::mouseUp, this,
+            [this](Qt::MouseButton button, Qt::KeyboardModifiers modifiers, double x, double y) {
+                ListPicture_MouseUp(static_cast<qint16>(button), ShiftState(modifiers), x, y);
+            });
+    connect(ListPicture, &RetainedSurface::doubleClicked, this, &frmForma::ListPicture_DblClick);
+}
+
+void frmForma::buildMenus()
+{
+    Menu = menuBar()->addMenu(QStringLiteral("Меню"));
+    MenuExit = Menu->addAction(QStringLiteral("Выход"));
+
+    Help = menuBar()->addMenu(QStringLiteral("Справка"));
+    HelpCallHelp = Help->addAction(QStringLiteral("Вызов справки"));
+    HelpCallHelp->setShortcut(Qt::Key_F1);
+    // Also on the window itself, so F1 works from any control without the menu.
+    addAction(HelpCallHelp);
+    HelpOprog = Help->addAction(QStringLiteral("О программе"));
+
+    // The tray's pop-up; it is never put into the menu bar.
+    pMenu = new QMenu(this);
+    pMenuHideShow = pMenu->addAction(QStringLiteral("Скрыть / Показать"));
+    pMenuReStart = pMenu->addAction(QStringLiteral("Повторить подключение"));
+    pMenuReStart->setEnabled(false);
+    pMenuSep = pMenu->addSeparator();
+    pMenuExit = pMenu->addAction(QStringLiteral("Выход"));
+
+    connect(MenuExit, &QAction::triggered, this, &frmForma::MenuExit_Click);
+    connect(HelpCallHelp, &QAction::triggered, this, &frmForma::HelpCallHelp_Click);
+    connect(HelpOprog, &QAction::triggered, this, &frmForma::HelpOprog_Click);
+    connect(pMenuHideShow, &QAction::triggered, this, &frmForma::pMenuHideShow_Click);
+    connect(pMenuReStart, &QAction::triggered, this, &frmForma::pMenuReStart_Click);
+    connect(pMenuExit, &QAction::triggered, this, &frmForma::pMenuExit_Click);
+}
+
+void frmForma::showEvent(QShowEvent* event)
+{
+    if (!centred_ && !event->spontaneous()) {
+        centred_ = true;
+        if (const QScreen* target = screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(target->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QMainWindow::showEvent(event);
+}
+
+void frmForma::onFocusChanged(QWidget*, QWidget* now)
+{
+    if (now == VScroll1)
+        VScroll1_GotFocus();
+    else if (now == picBox)
+        picBox_GotFocus();
+}
