@@ -1,0 +1,137 @@
+#include "PlaylistParser.h"
+
+#include <QTemporaryDir>
+#include <QFile>
+
+#include <totem-pl-parser.h>
+
+namespace {
+
+QByteArray baseType(const QByteArray& contentType)
+{
+    return contentType.split(';').first().trimmed().toLower();
+}
+
+PlaylistKind kindFromType(const QByteArray& type)
+{
+    if (type == "audio/x-mpegurl" || type == "audio/mpegurl" || type == "application/x-mpegurl"
+        || type == "application/vnd.apple.mpegurl")
+        return PlaylistKind::M3u;
+    if (type == "audio/x-scpls" || type == "application/pls+xml")
+        return PlaylistKind::Pls;
+    if (type == "video/x-ms-asx" || type == "audio/x-ms-asx" || type == "video/x-ms-wax"
+        || type == "audio/x-ms-wax" || type == "video/x-ms-wvx")
+        return PlaylistKind::Asx;
+    if (type == "application/xspf+xml")
+        return PlaylistKind::Xspf;
+    return PlaylistKind::None;
+}
+
+PlaylistKind kindFromPath(const QUrl& url)
+{
+    const QString path = url.path().toLower();
+    if (path.endsWith(".m3u") || path.endsWith(".m3u8"))
+        return PlaylistKind::M3u;
+    if (path.endsWith(".pls"))
+        return PlaylistKind::Pls;
+    if (path.endsWith(".asx") || path.endsWith(".wax") || path.endsWith(".wvx"))
+        return PlaylistKind::Asx;
+    if (path.endsWith(".xspf"))
+        return PlaylistKind::Xspf;
+    return PlaylistKind::None;
+}
+
+PlaylistKind kindFromContent(const QByteArray& head)
+{
+    QByteArray text = head.left(512).trimmed().toLower();
+    if (text.startsWith("\xef\xbb\xbf"))
+        text = text.mid(3).trimmed();
+    if (text.startsWith("#extm3u") || text.startsWith("http://") || text.startsWith("https://"))
+        return PlaylistKind::M3u;
+    if (text.startsWith("[playlist]"))
+        return PlaylistKind::Pls;
+    if (text.startsWith("<asx"))
+        return PlaylistKind::Asx;
+    if (text.startsWith("<?xml") || text.startsWith("<playlist")) {
+        if (text.contains("<asx"))
+            return PlaylistKind::Asx;
+        if (text.contains("<playlist"))
+            return PlaylistKind::Xspf;
+    }
+    return PlaylistKind::None;
+}
+
+const char* suffixFor(PlaylistKind kind)
+{
+    switch (kind) {
+    case PlaylistKind::M3u: return "list.m3u";
+    case PlaylistKind::Pls: return "list.pls";
+    case PlaylistKind::Asx: return "list.asx";
+    case PlaylistKind::Xspf: return "list.xspf";
+    case PlaylistKind::None: break;
+    }
+    return "list";
+}
+
+// totem-pl-parser is a GObject; this keeps its reference counted the RAII way.
+struct ParserRef {
+    TotemPlParser* p = totem_pl_parser_new();
+    ~ParserRef() { g_object_unref(p); }
+};
+
+void onEntry(TotemPlParser*, const gchar* uri, GHashTable*, gpointer data)
+{
+    static_cast<QStringList*>(data)->append(QString::fromUtf8(uri));
+}
+
+} // namespace
+
+bool isAudioContentType(const QByteArray& contentType)
+{
+    const QByteArray type = baseType(contentType);
+    if (kindFromType(type) != PlaylistKind::None)
+        return false;
+    return type.startsWith("audio/") || type == "application/ogg" || type == "video/x-ms-asf"
+        || type == "application/x-ogg";
+}
+
+PlaylistKind detectPlaylist(const QByteArray& contentType, const QUrl& url, const QByteArray& head)
+{
+    // Content first: servers send playlists as text/plain and streams under .m3u-like names.
+    if (const PlaylistKind k = kindFromContent(head); k != PlaylistKind::None)
+        return k;
+    if (const PlaylistKind k = kindFromType(baseType(contentType)); k != PlaylistKind::None)
+        return k;
+    if (isAudioContentType(contentType))
+        return PlaylistKind::None;
+    return kindFromPath(url);
+}
+
+QStringList parsePlaylist(const QByteArray& text, PlaylistKind kind, const QUrl& base)
+{
+    if (kind == PlaylistKind::None || text.trimmed().isEmpty())
+        return {};
+    // The parser reads local files only; the original address is the base for relative entries.
+    const QTemporaryDir dir;
+    if (!dir.isValid())
+        return {};
+    const QString path = dir.filePath(QString::fromLatin1(suffixFor(kind)));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        return {};
+    file.close();
+
+    QStringList entries;
+    const ParserRef parser;
+    g_object_set(parser.p, "recurse", FALSE, "disable-unsafe", TRUE, nullptr);
+    g_signal_connect(parser.p, "entry-parsed", G_CALLBACK(onEntry), &entries);
+    const QByteArray fileUri = QUrl::fromLocalFile(path).toEncoded();
+    const QByteArray baseUri = base.toEncoded();
+    const TotemPlParserResult result =
+        totem_pl_parser_parse_with_base(parser.p, fileUri.constData(), baseUri.constData(), FALSE);
+    if (result != TOTEM_PL_PARSER_RESULT_SUCCESS)
+        return {};
+    // Entries that point back into the temporary folder were relative names the base did not catch.
+    entries.removeIf([&](const QString& e) { return e.startsWith(QStringLiteral("file:")); });
+    return entries;
+}
