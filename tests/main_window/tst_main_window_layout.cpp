@@ -1,0 +1,264 @@
+#include "app_globals.h"
+#include "list_fixture.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollBar>
+#include <QtTest>
+
+class TestMainWindowLayout : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        FillCatalog(17, true);
+        FormVisible = 0;
+    }
+
+    void clientAreaIsFixed()
+    {
+        const auto window = BuiltWindow(0);
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QCOMPARE(window->centralWidget()->size(), QSize(632, 389));
+        QCOMPARE(window->centralWidget()->y(), window->menuBar()->geometry().bottom() + 1);
+        QCOMPARE(window->minimumSize(), window->maximumSize());
+        QCOMPARE(window->width(), 632);
+
+        window->resize(900, 700);
+        QCOMPARE(window->centralWidget()->size(), QSize(632, 389));
+        QCOMPARE(window->size(), window->minimumSize());
+
+        const Qt::WindowFlags flags = window->windowFlags();
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+        QVERIFY(flags & Qt::WindowMinimizeButtonHint);
+        QVERIFY(flags & Qt::WindowTitleHint);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Радиоприёмник Tolva"));
+    }
+
+    void centredAtFirstShow()
+    {
+        frmForma window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QPoint centre = window.screen()->availableGeometry().center();
+        QVERIFY(qAbs(window.frameGeometry().center().x() - centre.x()) <= 1);
+        QVERIFY(qAbs(window.frameGeometry().center().y() - centre.y()) <= 1);
+    }
+
+    void controlsAreWhereTheyBelong_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("geometry");
+        QTest::newRow("usrReklamaX1") << "usrReklamaX1" << QRect(4, 0, 625, 73);
+        QTest::newRow("WindowsMediaPlayer") << "WindowsMediaPlayer" << QRect(4, 80, 624, 46);
+        QTest::newRow("picBox") << "picBox" << QRect(4, 130, 624, 255);
+        QTest::newRow("VScroll1") << "VScroll1" << QRect(609, 132, 17, 251);
+        QTest::newRow("picIcon") << "picIcon" << QRect(0, 16, 36, 36);
+    }
+    void controlsAreWhereTheyBelong()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, geometry);
+        const auto window = BuiltWindow(0);
+        const QHash<QString, QWidget*> controls{{"usrReklamaX1", window->usrReklamaX1},
+                                                {"WindowsMediaPlayer", window->WindowsMediaPlayer},
+                                                {"picBox", window->picBox},
+                                                {"VScroll1", window->VScroll1},
+                                                {"picIcon", window->picIcon}};
+        QWidget* control = controls.value(name);
+        QCOMPARE(control->parentWidget(), window->centralWidget());
+        QCOMPARE(control->geometry(), geometry);
+    }
+
+    void listSitsInTheViewportBesideTheScrollbar()
+    {
+        const auto window = BuiltWindow(0);
+        QCOMPARE(window->picBox->contentsRect(), QRect(2, 2, 620, 251));
+        const QPoint origin = window->ListPicture->mapTo(window->centralWidget(), QPoint(0, 0));
+        QCOMPARE(origin, QPoint(6, 132));
+        QCOMPARE(window->ListPicture->width(), 603);
+        // The surface ends exactly where the scrollbar begins.
+        QCOMPARE(origin.x() + window->ListPicture->width(), window->VScroll1->x());
+        const QImage shot = window->grab().toImage();
+        const int top = window->centralWidget()->y();
+        QCOMPARE(QColor(shot.pixel(608, top + 140)), QColor(255, 0, 0));
+        QVERIFY(QColor(shot.pixel(610, top + 140)) != QColor(255, 0, 0));
+        // Viewport clips the surface: the border rows stay border when scrolled.
+        window->VScroll1->setValue(3);
+        const QImage scrolled = window->picBox->grab().toImage();
+        QVERIFY(QColor(scrolled.pixel(100, 0)) != QColor(255, 255, 0));
+        QVERIFY(QColor(scrolled.pixel(100, 1)) != QColor(255, 255, 0));
+    }
+
+    void listFontFitsTheBand()
+    {
+        const auto window = BuiltWindow(0);
+        const QFont font = window->ListPicture->font();
+        QVERIFY(font.bold());
+        const QFontMetrics metrics(font);
+        QVERIFY(metrics.height() <= 15);  // from y + 1, clear of the band's last line
+        QVERIFY(QFontInfo(font).family().contains(QStringLiteral("Sans")));
+        QVERIFY(QFontMetrics(font).inFont(QChar(0x0416)));  // Cyrillic
+    }
+
+    void icon()
+    {
+        const auto window = BuiltWindow(0);
+        QVERIFY(!window->picIcon->isVisible());
+        QCOMPARE(window->picIcon->pixmap().size(), QSize(32, 32));
+        QVERIFY(!window->windowIcon().isNull());
+        QCOMPARE(window->windowIcon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32),
+                 window->picIcon->pixmap().toImage().convertToFormat(QImage::Format_ARGB32));
+        // Few colours: a 16-colour drawing.
+        const QImage image = window->picIcon->pixmap().toImage();
+        QSet<QRgb> colours;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x)
+                colours.insert(image.pixel(x, y));
+        QVERIFY(colours.size() > 4 && colours.size() <= 16);
+    }
+
+    void menus()
+    {
+        const auto window = BuiltWindow(0);
+        const QList<QAction*> bar = window->menuBar()->actions();
+        QCOMPARE(bar.size(), 2);
+        QCOMPARE(bar[0]->text(), QStringLiteral("Меню"));
+        QCOMPARE(bar[1]->text(), QStringLiteral("Справка"));
+        QCOMPARE(bar[0]->menu(), window->Menu);
+        QCOMPARE(bar[1]->menu(), window->Help);
+        QCOMPARE(window->Menu->actions(), QList<QAction*>{window->MenuExit});
+        QCOMPARE(window->MenuExit->text(), QStringLiteral("Выход"));
+        QCOMPARE(window->Help->actions(), (QList<QAction*>{window->HelpCallHelp, window->HelpOprog}));
+        QCOMPARE(window->HelpCallHelp->text(), QStringLiteral("Вызов справки"));
+        QCOMPARE(window->HelpCallHelp->shortcut(), QKeySequence(Qt::Key_F1));
+        QCOMPARE(window->HelpOprog->text(), QStringLiteral("О программе"));
+
+        QCOMPARE(window->pMenu->title(), QString());
+        QCOMPARE(window->pMenu->actions(), (QList<QAction*>{window->pMenuHideShow, window->pMenuReStart,
+                                                             window->pMenuSep, window->pMenuExit}));
+        QCOMPARE(window->pMenuHideShow->text(), QStringLiteral("Скрыть / Показать"));
+        QCOMPARE(window->pMenuReStart->text(), QStringLiteral("Повторить подключение"));
+        QVERIFY(!window->pMenuReStart->isEnabled());
+        QVERIFY(window->pMenuSep->isSeparator());
+        QCOMPARE(window->pMenuExit->text(), QStringLiteral("Выход"));
+        QVERIFY(!bar.contains(window->pMenu->menuAction()));
+    }
+
+    void f1FromAnyControl_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("list") << "list";
+        QTest::newRow("window") << "window";
+    }
+    void f1FromAnyControl()
+    {
+        QFETCH(QString, target);
+        const auto window = BuiltWindow(0);
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QSignalSpy help(window->HelpCallHelp, &QAction::triggered);
+        QWidget* receiver = target == "list" ? static_cast<QWidget*>(window->ListPicture) : window.get();
+        QTest::keyClick(receiver, Qt::Key_F1);
+        QCOMPARE(help.size(), 1);
+        QVERIFY(!window->Help->isVisible());
+        QCOMPARE(NomerSel, 0);
+    }
+
+    void focusComesBackToTheList()
+    {
+        const auto window = BuiltWindow(0);
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QCOMPARE(QApplication::focusWidget(), window->ListPicture);
+        window->picBox->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(QApplication::focusWidget(), window->ListPicture);
+        window->VScroll1->setFocusPolicy(Qt::StrongFocus);
+        window->VScroll1->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(QApplication::focusWidget(), window->ListPicture);
+        // Below the last row of a short list: a click on the viewport.
+        FillCatalog(3);
+        const auto shortList = BuiltWindow(0);
+        shortList->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(shortList.get()));
+        QTest::mouseClick(shortList->picBox, Qt::LeftButton, {}, QPoint(100, 200));
+        QCOMPARE(QApplication::focusWidget(), shortList->ListPicture);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QCOMPARE(NomerSel, 1);
+    }
+
+    // Every way of closing asks the exit routine; non-zero keeps the window.
+    void closing_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("hidden");
+        for (const char* how : {"close box", "MenuExit", "pMenuExit"}) {
+            QTest::newRow(qPrintable(QStringLiteral("%1, declined").arg(how))) << how << 1 << false;
+            QTest::newRow(qPrintable(QStringLiteral("%1, accepted").arg(how))) << how << 0 << false;
+        }
+        QTest::newRow("pMenuExit while hidden, declined") << "pMenuExit" << 1 << true;
+        QTest::newRow("pMenuExit while hidden, accepted") << "pMenuExit" << 0 << true;
+    }
+    void closing()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, answer);
+        QFETCH(bool, hidden);
+        const auto window = BuiltWindow(0);
+        int asked = 0;
+        bool visibleWhenAsked = false;
+        window->setExitRoutine([&]() -> qint32 {
+            ++asked;
+            visibleWhenAsked = window->isVisible();
+            return answer;
+        });
+        if (hidden)
+            window->hide();
+        if (how == "close box")
+            window->close();
+        else if (how == "MenuExit")
+            window->MenuExit->trigger();
+        else
+            window->pMenuExit->trigger();
+        QCOMPARE(asked, 1);
+        QCOMPARE(visibleWhenAsked, !hidden);
+        QCOMPARE(window->isVisible(), answer != 0 && !hidden);
+        QCOMPARE(NomerSel, 0);
+    }
+
+    void closesWithoutARoutine()
+    {
+        const auto window = BuiltWindow(0);
+        QVERIFY(window->close());
+        QVERIFY(!window->isVisible());
+    }
+
+    void hideShowTogglesTwice()
+    {
+        const auto window = BuiltWindow(0);
+        FormVisible = -1;
+        window->pMenuHideShow->trigger();
+        QCOMPARE(FormVisible, qint16(0));
+        QVERIFY(!window->isVisible());
+        window->pMenuHideShow->trigger();
+        QCOMPARE(FormVisible, qint16(-1));
+        QVERIFY(window->isVisible());
+    }
+
+    void disabledRestartDoesNothing()
+    {
+        const auto window = BuiltWindow(3);
+        window->pMenuReStart->trigger();
+        QCOMPARE(NomerRadio, 3);
+        QCOMPARE(NomerSel, 3);
+    }
+};
+
+QTEST_MAIN(TestMainWindowLayout)
+#include "tst_main_window_layout.moc"
