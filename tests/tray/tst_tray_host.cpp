@@ -2,12 +2,12 @@
 // clicked with real pointer events.
 #include "Tray.h"
 #include "app_globals.h"
+#include "real_tray_clicks.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QPixmap>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
@@ -32,22 +32,7 @@ struct Owner {
     }
 };
 
-bool xdotool(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
-    return process.waitForFinished(5000) && process.exitCode() == 0;
-}
-
-// Real pointer clicks at the middle of a point on screen.
-bool click(const QPoint& at, int button, int repeat = 1)
-{
-    return xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                    QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(repeat),
-                    QStringLiteral("--delay"), QStringLiteral("60"), QString::number(button)});
-}
-
-constexpr int Left = 1, Middle = 2, Right = 3;
+using namespace RealClicks;
 
 }  // namespace
 
@@ -60,20 +45,7 @@ class TstTrayHost : public QObject {
     QPoint addIcon(const QString& tip)
     {
         TrayAdd(*owner->picIcon, *owner->pMenu, tip);
-        if (!TrayData.icon)
-            return {};
-        QSignalSpy activated(TrayData.icon.data(), &QSystemTrayIcon::activated);
-        for (int attempt = 0; attempt < 20 && activated.isEmpty(); ++attempt) {
-            QTest::qWait(250);
-            const QRect place = TrayData.icon->geometry();
-            if (!place.isEmpty())
-                click(place.center(), Left);  // a single click does nothing: a safe probe
-            QTest::qWait(250);
-        }
-        if (activated.isEmpty())
-            return {};
-        QTest::qWait(500);  // let the probe's click pass the double-click interval
-        return TrayData.icon->geometry().center();
+        return TrayData.icon ? waitForIcon(*TrayData.icon) : QPoint();
     }
 
 private Q_SLOTS:
