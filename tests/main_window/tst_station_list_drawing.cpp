@@ -1,6 +1,7 @@
 #include "list_fixture.h"
 
 #include <QFrame>
+#include <QPainter>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -84,6 +85,39 @@ private Q_SLOTS:
         }
     }
 
+    // The text lines of a row match the four texts put with their tops at
+    // (column x, 18n + 1) in the list's font: exact positions, nothing clipped.
+    void textPlacement_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::newRow("normal row") << 1;
+        QTest::newRow("highlighted row") << 8;
+        QTest::newRow("longest style") << 12;
+    }
+    void textPlacement()
+    {
+        QFETCH(int, row);
+        const auto window = BuiltWindow(8);
+        const QImage image = window->ListPicture->image();
+        const QFont font = window->ListPicture->font();
+        const QStringList texts{QStringLiteral("%1 ").arg(row + 1) + Radio().List(row, 1), Radio().List(row, 2),
+                                Radio().List(row, 3), Radio().List(row, 4)};
+        QImage expected(603, 17, QImage::Format_RGB32);
+        expected.fill(row == 8 ? QColor(kRed) : QColor(kYellow));
+        {
+            QPainter painter(&expected);
+            painter.setFont(font);
+            painter.setPen(Qt::black);
+            const int columns[] = {4, 194, 344, 494};
+            for (int c = 0; c < 4; ++c)
+                painter.drawText(QPoint(columns[c], 1 + QFontMetrics(font).ascent()), texts[c]);
+        }
+        for (int y = 1; y <= 15; ++y)
+            for (int x = 0; x <= 602; ++x)
+                if (at(image, x, 18 * row + y) != at(expected, x, y))
+                    QFAIL(qPrintable(QStringLiteral("row %1 differs at %2, %3").arg(row).arg(x).arg(y)));
+    }
+
     void grabShowsTheRetainedImage()
     {
         const auto window = BuiltWindow(5);
@@ -91,16 +125,12 @@ private Q_SLOTS:
                  window->ListPicture->image().convertToFormat(QImage::Format_RGB32));
     }
 
-    void textIsDark()
+    void listFontHasCyrillic()
     {
         const auto window = BuiltWindow(0);
-        const QImage image = window->ListPicture->image();
-        // "2 Best FM": the darkest pixel in column 1 of row 1 is text colour.
-        int darkest = 255;
-        for (int x = 4; x < 120; ++x)
-            for (int y = 19; y <= 33; ++y)
-                darkest = std::min(darkest, qGray(image.pixel(x, y)));
-        QVERIFY(darkest < 40);
+        const QFontMetrics metrics(window->ListPicture->font());
+        QVERIFY(window->ListPicture->font().bold());
+        QVERIFY(metrics.inFont(QChar(0x0416)) && metrics.inFont(QChar(0x0451)));  // Ж, ё
     }
 
     // Scrollbar state and what is in view after building the list.

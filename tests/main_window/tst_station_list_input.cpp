@@ -122,24 +122,32 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("pressRow");
         QTest::addColumn<int>("releaseRow");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<int>("modifiers");
         QTest::addColumn<int>("newSel");
-        QTest::newRow("press on 3, release on 4") << 3 << 4 << 0;
-        QTest::newRow("press and release on 3") << 3 << 3 << 3;
-        QTest::newRow("press and release on the highlighted row") << 0 << 0 << 0;
-        QTest::newRow("release without press") << -1 << 3 << 0;
+        const int left = Qt::LeftButton;
+        QTest::newRow("press on 3, release on 4") << 3 << 4 << left << 0 << 0;
+        QTest::newRow("press and release on 3") << 3 << 3 << left << 0 << 3;
+        QTest::newRow("right button with shift") << 3 << 3 << int(Qt::RightButton) << int(Qt::ShiftModifier) << 3;
+        QTest::newRow("press and release on the highlighted row") << 0 << 0 << left << 0 << 0;
+        QTest::newRow("release without press") << -1 << 3 << left << 0 << 0;
     }
     void clicks()
     {
         QFETCH(int, pressRow);
         QFETCH(int, releaseRow);
+        QFETCH(int, button);
+        QFETCH(int, modifiers);
         QFETCH(int, newSel);
+        const auto mouseButton = Qt::MouseButton(button);
+        const auto keys = Qt::KeyboardModifiers(modifiers);
         const auto window = BuiltWindow(0);
         const QImage before = window->ListPicture->image();
         if (pressRow >= 0) {
-            QTest::mousePress(window->ListPicture, Qt::LeftButton, {}, QPoint(200, 18 * pressRow + 9));
+            QTest::mousePress(window->ListPicture, mouseButton, keys, QPoint(200, 18 * pressRow + 1));
             QCOMPARE(window->NomerDown, pressRow == 0 ? -1 : pressRow);
         }
-        QTest::mouseRelease(window->ListPicture, Qt::LeftButton, {}, QPoint(300, 18 * releaseRow + 9));
+        QTest::mouseRelease(window->ListPicture, mouseButton, keys, QPoint(590, 18 * releaseRow + 16));
         QCOMPARE(window->NomerDown, -1);
         QCOMPARE(NomerSel, newSel);
         QCOMPARE(NomerRadio, 0);
@@ -147,14 +155,6 @@ private Q_SLOTS:
             QCOMPARE(window->ListPicture->image(), before);
         else
             QVERIFY(RowHighlighted(window->ListPicture->image(), newSel) && !RowHighlighted(window->ListPicture->image(), 0));
-    }
-
-    void rightButtonAndModifiersCountToo()
-    {
-        const auto window = BuiltWindow(0);
-        QTest::mousePress(window->ListPicture, Qt::RightButton, Qt::ShiftModifier, QPoint(5, 18 * 2 + 1));
-        QTest::mouseRelease(window->ListPicture, Qt::RightButton, Qt::ShiftModifier, QPoint(590, 18 * 2 + 16));
-        QCOMPARE(NomerSel, 2);
     }
 
     void doubleClickHighlightsTheRow()
