@@ -109,14 +109,6 @@ private Q_SLOTS:
         QVERIFY2(label->geometry().right() < 356 - 2, qPrintable(QString::number(label->geometry().right())));
         QVERIFY(QFontMetricsF(label->font()).height() <= 20);
         QVERIFY(label->font().bold());
-        QCOMPARE(label->font().pointSize(), 12);
-    }
-
-    void noOtherLabels()
-    {
-        frmOprog dialog;
-        QVERIFY(!dialog.findChild<QLabel*>("Label2_1"));
-        QVERIFY(!dialog.findChild<QLabel*>("Label2_2"));
     }
 
     void okButton()
