@@ -24,9 +24,8 @@ frmForma::frmForma(QWidget* parent)
     buildMenus();
 
     // The menu bar sits above the fixed client area, as on the classic frame.
-    const int menuHeight = menuBar()->heightForWidth(ClientWidth) > 0 ? menuBar()->heightForWidth(ClientWidth)
-                                                                       : menuBar()->sizeHint().height();
-    setFixedSize(ClientWidth, ClientHeight + menuHeight);
+    const int wrapped = menuBar()->heightForWidth(ClientWidth);
+    setFixedSize(ClientWidth, ClientHeight + (wrapped > 0 ? wrapped : menuBar()->sizeHint().height()));
 
     connect(qApp, &QApplication::focusChanged, this, &frmForma::onFocusChanged);
 }
