@@ -107,12 +107,13 @@ void PlaybackEngine::open()
     visited_.clear();
     anyTransient_ = false;
     anyBadPlaylist_ = false;
+    anyGone_ = false;
     everPlayed_ = false;
     problem_ = Problem::None;
     const QUrl url = QUrl::fromUserInput(url_);
-    if (!url.isValid()) {
-        anyBadPlaylist_ = true;
-        giveUp();
+    if (!url.isValid() || url.host().isEmpty()) {
+        problem_ = Problem::BadAddress;
+        setState(State::Error);
         return;
     }
     pending_.push_back({url, 0});
@@ -157,10 +158,18 @@ void PlaybackEngine::onPlaylist(const QUrl&, const QStringList& entries)
 
 void PlaybackEngine::onFetchFailed(const QUrl&, PlaylistFetcher::Failure failure)
 {
-    if (failure == PlaylistFetcher::Failure::Transient)
+    switch (failure) {
+    case PlaylistFetcher::Failure::Transient:
         anyTransient_ = true;
-    else
+        break;
+    case PlaylistFetcher::Failure::Gone:
+        // An entry that is gone makes the list a bad one; the address itself is unreachable.
+        (current_.depth > 0 ? anyBadPlaylist_ : anyGone_) = true;
+        break;
+    case PlaylistFetcher::Failure::BadPlaylist:
         anyBadPlaylist_ = true;
+        break;
+    }
     tryNext();
 }
 
@@ -203,12 +212,10 @@ void PlaybackEngine::onSessionLost(bool permanent)
         scheduleReconnect();
         return;
     }
-    if (permanent)
-        anyBadPlaylist_ = anyBadPlaylist_ || current_.depth > 0;
-    else
+    if (!permanent)
         anyTransient_ = true;
-    if (permanent && current_.depth == 0)
-        problem_ = Problem::Unreachable;
+    else
+        (current_.depth > 0 ? anyBadPlaylist_ : anyGone_) = true;
     tryNext();
 }
 
@@ -219,7 +226,7 @@ void PlaybackEngine::giveUp()
         scheduleReconnect();
         return;
     }
-    problem_ = anyBadPlaylist_ ? Problem::BadPlaylist : Problem::Unreachable;
+    problem_ = anyBadPlaylist_ && !anyGone_ ? Problem::BadPlaylist : Problem::Unreachable;
     setState(State::Error);
 }
 

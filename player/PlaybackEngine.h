@@ -24,7 +24,7 @@ class PlaybackEngine : public QObject {
 public:
     enum class State { Stopped, Connecting, Buffering, Playing, Reconnecting, Error };
     Q_ENUM(State)
-    enum class Problem { None, Unreachable, BadPlaylist };
+    enum class Problem { None, Unreachable, BadPlaylist, BadAddress };
     Q_ENUM(Problem)
 
     explicit PlaybackEngine(QObject* parent = nullptr);
@@ -96,6 +96,7 @@ private:
     Candidate current_;
     bool anyTransient_ = false;
     bool anyBadPlaylist_ = false;
+    bool anyGone_ = false;
 
     std::unique_ptr<StreamSession> session_;
     quint64 sessionId_ = 0;

@@ -64,10 +64,8 @@ void PlaylistFetcher::onHeaders()
     const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status >= 300 && status < 400)
         return;   // a redirect being followed
-    if (status >= 400) {
-        fail(isPermanentHttpStatus(status) ? Failure::Permanent : Failure::Transient);
-        return;
-    }
+    if (status >= 400)
+        return;   // judged when the reply finishes
     const QByteArray type = reply_->header(QNetworkRequest::ContentTypeHeader).toByteArray();
     const QUrl where = reply_->url();
     if (isAudioContentType(type) && detectPlaylist(type, where, {}) == PlaylistKind::None)
@@ -78,7 +76,7 @@ void PlaylistFetcher::onData()
 {
     data_ += reply_->readAll();
     if (data_.size() > sizeLimit_) {
-        fail(Failure::Permanent);
+        fail(Failure::BadPlaylist);
         return;
     }
     if (data_.size() >= SniffBytes) {
@@ -97,7 +95,7 @@ void PlaylistFetcher::onFinished()
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (error != QNetworkReply::NoError) {
         if (status >= 400) {
-            fail(isPermanentHttpStatus(status) ? Failure::Permanent : Failure::Transient);
+            fail(isPermanentHttpStatus(status) ? Failure::Gone : Failure::Transient);
             return;
         }
         switch (error) {
@@ -116,7 +114,7 @@ void PlaylistFetcher::onFinished()
             break;   // a stream that ended early is judged by what came
         case QNetworkReply::TooManyRedirectsError:
         case QNetworkReply::InsecureRedirectError:
-            fail(Failure::Permanent);
+            fail(Failure::Gone);
             return;
         default:
             // Old servers answer "ICY 200 OK", which Qt does not speak; GStreamer does.
@@ -133,18 +131,18 @@ void PlaylistFetcher::onFinished()
     const PlaylistKind kind = detectPlaylist(type, where, data_);
     if (kind == PlaylistKind::None) {
         // A short non-list answer: a file or a stream that ended; let the engine try it.
-        if (!data_.isEmpty() && isAudioContentType(type)) {
+        if (!data_.isEmpty() && (isAudioContentType(type) || isAsfContentType(type))) {
             finishAsStream();
             return;
         }
-        fail(Failure::Permanent);
+        fail(Failure::BadPlaylist);
         return;
     }
     const QStringList entries = parsePlaylist(data_, kind, where);
     const QUrl url = url_;
     cancel();
     if (entries.isEmpty())
-        Q_EMIT failed(url, Failure::Permanent);
+        Q_EMIT failed(url, Failure::BadPlaylist);
     else
         Q_EMIT playlist(url, entries);
 }

@@ -13,7 +13,7 @@ class QNetworkReply;
 class PlaylistFetcher : public QObject {
     Q_OBJECT
 public:
-    enum class Failure { Transient, Permanent };
+    enum class Failure { Transient, Gone, BadPlaylist };
     Q_ENUM(Failure)
 
     explicit PlaylistFetcher(QObject* parent = nullptr);

@@ -91,8 +91,13 @@ bool isAudioContentType(const QByteArray& contentType)
     const QByteArray type = baseType(contentType);
     if (kindFromType(type) != PlaylistKind::None)
         return false;
-    return type.startsWith("audio/") || type == "application/ogg" || type == "video/x-ms-asf"
-        || type == "application/x-ogg";
+    return type.startsWith("audio/") || type == "application/ogg" || type == "application/x-ogg";
+}
+
+bool isAsfContentType(const QByteArray& contentType)
+{
+    // Windows Media servers send streams and their .asx lists alike under this type.
+    return baseType(contentType) == "video/x-ms-asf";
 }
 
 PlaylistKind detectPlaylist(const QByteArray& contentType, const QUrl& url, const QByteArray& head)
@@ -104,6 +109,8 @@ PlaylistKind detectPlaylist(const QByteArray& contentType, const QUrl& url, cons
         return k;
     if (isAudioContentType(contentType))
         return PlaylistKind::None;
+    if (isAsfContentType(contentType) && !head.isEmpty())
+        return PlaylistKind::None;   // binary, so not the text of a list
     return kindFromPath(url);
 }
 
@@ -127,11 +134,19 @@ QStringList parsePlaylist(const QByteArray& text, PlaylistKind kind, const QUrl&
     g_signal_connect(parser.p, "entry-parsed", G_CALLBACK(onEntry), &entries);
     const QByteArray fileUri = QUrl::fromLocalFile(path).toEncoded();
     const QByteArray baseUri = base.toEncoded();
-    const TotemPlParserResult result =
+    const TotemPlParserResult parsed =
         totem_pl_parser_parse_with_base(parser.p, fileUri.constData(), baseUri.constData(), FALSE);
-    if (result != TOTEM_PL_PARSER_RESULT_SUCCESS)
+    if (parsed != TOTEM_PL_PARSER_RESULT_SUCCESS)
         return {};
-    // Entries that point back into the temporary folder were relative names the base did not catch.
-    entries.removeIf([&](const QString& e) { return e.startsWith(QStringLiteral("file:")); });
-    return entries;
+    // Some formats resolve relative names against the file, not the base: put them back on
+    // the base. Any other local name stays out: a station's list has no business there.
+    const QString folder = QUrl::fromLocalFile(dir.path()).toString() + QLatin1Char('/');
+    QStringList result;
+    for (const QString& e : std::as_const(entries)) {
+        if (e.startsWith(folder))
+            result.append(base.resolved(QUrl(e.mid(folder.size()))).toString());
+        else if (!e.startsWith(QStringLiteral("file:")))
+            result.append(e);
+    }
+    return result;
 }

@@ -11,6 +11,8 @@ PlaylistKind detectPlaylist(const QByteArray& contentType, const QUrl& url, cons
 
 // Whether the content type alone says "audio, not a list".
 bool isAudioContentType(const QByteArray& contentType);
+// Windows Media's type, used for streams and for .asx lists.
+bool isAsfContentType(const QByteArray& contentType);
 
 // Entries of an already downloaded playlist, relative ones resolved against base.
 // Empty when the text is no playlist of that kind or lists nothing.

@@ -20,6 +20,8 @@ QString statusText(PlaybackEngine::State state, PlaybackEngine::Problem problem,
             return QStringLiteral("Повторное подключение через %1 с…").arg(reconnectDelaySeconds);
         return QStringLiteral("Повторное подключение…");
     case State::Error:
+        if (problem == PlaybackEngine::Problem::BadAddress)
+            return QStringLiteral("Ошибка: неверный адрес");
         if (problem == PlaybackEngine::Problem::BadPlaylist)
             return QStringLiteral("Ошибка: неверный список воспроизведения");
         return QStringLiteral("Ошибка: поток недоступен");

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QList>
+#include <QtGlobal>
+
+#include <memory>
+
+typedef struct _GstElement GstElement;
+
+// Collects the decoded audio a player hands to its application sink: when it arrived, where
+// it paused, and which tone it carries. Safe to read from the test thread while it fills.
+class AudioCapture {
+public:
+    AudioCapture();
+    ~AudioCapture();
+
+    // A new clocked appsink (mono, 16 bit, 44.1 kHz) feeding this capture; floating reference.
+    GstElement* makeSink();
+    void reset();
+
+    qint64 firstAudioNs() const;   // g_get_monotonic_time() * 1000 of the first buffer, 0: none
+    double secondsReceived() const;
+    // Tone of the last half second: positive-going zero crossings per second, 0 when quiet.
+    double frequency() const;
+    // Pauses in arrival longer than minMs, in ms, after the first audio.
+    QList<qint64> gapsMs(qint64 minMs) const;
+    qint64 silentMs(qint64 minMs) const;   // sum of those pauses, the open one included
+
+    struct State;
+
+private:
+    std::shared_ptr<State> d;
+};
