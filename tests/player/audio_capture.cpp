@@ -85,6 +85,11 @@ GstElement* AudioCapture::makeSink()
     return sink;
 }
 
+void AudioCapture::addSamples(const qint16* samples, int count)
+{
+    d->add(samples, count);
+}
+
 void AudioCapture::reset()
 {
     const std::lock_guard lock(d->mutex);

@@ -17,6 +17,8 @@ public:
     // A new clocked appsink (mono, 16 bit, 44.1 kHz) feeding this capture; floating reference.
     GstElement* makeSink();
     void reset();
+    // For other engines' audio callbacks: mono 16-bit samples at 44.1 kHz, arriving now.
+    void addSamples(const qint16* samples, int count);
 
     qint64 firstAudioNs() const;   // g_get_monotonic_time() * 1000 of the first buffer, 0: none
     double secondsReceived() const;
