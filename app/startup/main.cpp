@@ -7,6 +7,9 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolva"));
     Main();
+    // Without its window the program could never be closed: do not linger.
+    if (!MainForm())
+        return 1;
     const int code = QApplication::exec();
     DestroyMainForm();
     return code;

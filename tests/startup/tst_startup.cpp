@@ -2,6 +2,7 @@
 // settings file in a temporary program folder and a real tray icon (run by
 // with_tray_host.sh).
 #include "MainM.h"
+#include "SaveINIm.h"
 #include "Tray.h"
 #include "app_globals.h"
 #include "clsRadio.h"
@@ -16,7 +17,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -175,11 +175,22 @@ private Q_SLOTS:
             QVERIFY(QFileInfo(iniPath()).isDir());
     }
 
-    // Hidden to the tray, then "Выход" from the tray menu: the window comes
-    // back and asks; Enter answers No and nothing changes; the next exit,
-    // with the window shown, ends without a question.
-    void exitFromTrayWhileHidden()
+    // Any close request while the window is hidden shows it and asks; a No
+    // (Enter at once, or Escape) keeps everything and the next close, with the
+    // window shown, ends without a question; a Yes writes the current station.
+    void closeHidden_data()
     {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("exits");
+        QTest::newRow("Enter answers No") << int(Answer::Enter) << false;
+        QTest::newRow("Escape answers No") << int(Answer::Escape) << false;
+        QTest::newRow("Yes") << int(Answer::Yes) << true;
+    }
+    void closeHidden()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, exits);
+
         writeIni(SettingsFile::Format(3));
         Main();
         frmForma* const form = MainForm();
@@ -188,64 +199,89 @@ private Q_SLOTS:
         QVERIFY(!form->isVisible());
         QCOMPARE(int(FormVisible), 0);
         NomerRadio = 8;  // as if station 8 had been tuned since
+        const QPointer<frmForma> alive(form);
+        const QPointer<QSystemTrayIcon> icon = TrayData.icon;
+
+        ExitQuestionAnswerer answerer(form, static_cast<Answer>(answer));
+        QCOMPARE(form->close(), exits);
+
+        const ExitQuestion& q = answerer.question();
+        QVERIFY(q.asked);
+        QCOMPARE(q.text, QStringLiteral("Закрыть программу?"));
+        QCOMPARE(q.title, QStringLiteral("Радиоприёмник Tolva"));
+        QCOMPARE(q.icon, QMessageBox::Warning);
+        QCOMPARE(q.buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(q.defaultButton, QMessageBox::No);
+        QCOMPARE(q.escapeButton, QMessageBox::No);
+        QVERIFY(q.applicationModal);
+        QVERIFY(q.ownerShown);
+        QCOMPARE(int(FormVisible), -1);
+
+        if (!exits) {
+            QVERIFY(form->isVisible());
+            QCOMPARE(*fileText(iniPath()), SettingsFile::Format(3));
+            QVERIFY(icon && icon->isVisible());
+            QCOMPARE(TrayData.icon, icon);
+
+            ExitQuestionAnswerer second(form, Answer::Enter);
+            QVERIFY(form->close());
+            QVERIFY(!second.question().asked);
+        }
+        QTRY_VERIFY(!alive);
+        QCOMPARE(*fileText(iniPath()), SettingsFile::Format(8));
+        QVERIFY(!TrayData.icon);
+        QVERIFY(!icon);
+    }
+
+    // The same through the tray menu itself, with real clicks: hidden, then
+    // "Выход" brings the window back with the question; the next "Выход" ends.
+    void exitFromTrayWhileHidden()
+    {
+        Main();
+        frmForma* const form = MainForm();
+        QVERIFY(form);
+        form->pMenuHideShow_Click();
 
         ExitQuestionAnswerer answerer(form, Answer::Enter);
         chooseFromTray(form->pMenuExit);
         QTRY_VERIFY_WITH_TIMEOUT(answerer.question().asked, 5000);
-        QTest::qWait(100);
-        const ExitQuestion& q = answerer.question();
-        QCOMPARE(q.text, QStringLiteral("Закрыть программу?"));
-        QCOMPARE(q.title, ProgramTitle());
-        QCOMPARE(q.icon, QMessageBox::Warning);
-        QCOMPARE(q.defaultButton, QMessageBox::No);
-        QVERIFY(q.ownerShown);
-
+        QCOMPARE(answerer.question().defaultButton, QMessageBox::No);
+        QVERIFY(answerer.question().ownerShown);
         QTRY_VERIFY(!QApplication::activeModalWidget());
         QCOMPARE(MainForm(), form);
         QVERIFY(form->isVisible());
-        QCOMPARE(int(FormVisible), -1);
-        QCOMPARE(*fileText(iniPath()), SettingsFile::Format(3));
-        QVERIFY(TrayData.icon && TrayData.icon->isVisible());
+        QVERIFY(!QFile::exists(iniPath()));
 
         const QPointer<frmForma> alive(form);
         ExitQuestionAnswerer second(form, Answer::Enter);
         chooseFromTray(form->pMenuExit);
         QTRY_VERIFY_WITH_TIMEOUT(!alive, 5000);
         QVERIFY(!second.question().asked);
-        QCOMPARE(*fileText(iniPath()), SettingsFile::Format(8));
-        QVERIFY(!TrayData.icon);
+        QCOMPARE(*fileText(iniPath()), SettingsFile::Format(0));
     }
 
-    // Yes to the question writes the current station and ends the program.
-    void yesWritesCurrentStation()
+    // Another close request while the question is open keeps the window; only
+    // the answer decides, and the file is written once, after it.
+    void closeWhileAsking()
     {
         Main();
         frmForma* const form = MainForm();
         QVERIFY(form);
         form->pMenuHideShow_Click();
-        NomerRadio = 5;
+        NomerRadio = 4;
+        qint32 nested = -1;
+        bool writtenWhileAsked = true;
+        ExitQuestionAnswerer answerer(form, Answer::Yes, [&] {
+            nested = SaveINI(*form);
+            writtenWhileAsked = QFile::exists(iniPath());
+        });
         const QPointer<frmForma> alive(form);
-        ExitQuestionAnswerer answerer(form, Answer::Yes);
         QVERIFY(form->close());
         QVERIFY(answerer.question().asked);
+        QCOMPARE(nested, 1);
+        QVERIFY(!writtenWhileAsked);
         QTRY_VERIFY(!alive);
-        QCOMPARE(*fileText(iniPath()), SettingsFile::Format(5));
-        QVERIFY(!TrayData.icon);
-    }
-
-    // A double-click on the icon brings the hidden window back.
-    void doubleClickShowsHiddenWindow()
-    {
-        Main();
-        frmForma* const form = MainForm();
-        QVERIFY(form);
-        form->pMenuHideShow_Click();
-        const QPoint at = waitForIcon(*TrayData.icon);
-        QVERIFY(!at.isNull());
-        QVERIFY(!form->isVisible());
-        QVERIFY(click(at, Left, 2));
-        QTRY_VERIFY_WITH_TIMEOUT(form->isVisible(), 5000);
-        QCOMPARE(int(FormVisible), -1);
+        QCOMPARE(*fileText(iniPath()), SettingsFile::Format(4));
     }
 };
 
