@@ -1,0 +1,106 @@
+#include "usrReklamaX.h"
+
+#include "SaveFileUrlm.h"
+#include "ad_profile.h"
+#include "reklama_address.h"
+#include "silent_page.h"
+
+#include <QRandomGenerator>
+#include <QWebEngineView>
+
+namespace {
+// Case-sensitive, as the status text is compared elsewhere in the program;
+// "https" addresses count too.
+bool IsWebAddress(const QString& text)
+{
+    return text.startsWith(QLatin1String("http"), Qt::CaseSensitive);
+}
+}  // namespace
+
+usrReklamaX::usrReklamaX(QWidget* parent)
+    : QWidget(parent)
+    , WebBrowser1(new QWebEngineView(this))
+    , profile_(MakeAdProfile())
+    , page_(std::make_unique<SilentPage>(profile_.get()))
+    , ReklamaURL(DefaultReklamaURL())
+{
+    UserControl_Initialize();
+}
+
+usrReklamaX::~usrReklamaX()
+{
+    // The view is a child widget and would outlive page_ and profile_.
+    delete WebBrowser1;
+}
+
+void usrReklamaX::UserControl_Initialize()
+{
+    page_->setNavigationFilter([this] { return WebBrowser1_BeforeNavigate2(); });
+    page_->setNewWindowHandler([this] { WebBrowser1_NewWindow2(); });
+    connect(page_.get(), &QWebEnginePage::linkHovered, this, &usrReklamaX::WebBrowser1_StatusTextChange);
+    WebBrowser1->setPage(page_.get());
+    WebBrowser1->setContextMenuPolicy(Qt::NoContextMenu);
+    WebBrowser1->setAcceptDrops(false);
+    WebBrowser1->setGeometry(rect());
+    page_->setHtml(StartPageHtml());
+}
+
+void usrReklamaX::Start()
+{
+    // The remembered link belongs to the page that is now replaced.
+    StatusURL.clear();
+    const int n = int(QRandomGenerator::global()->bounded(ReklamaPageCount));
+    page_->load(ReklamaPage(ReklamaURL, n));
+}
+
+void usrReklamaX::setReklamaURL(const QString& url)
+{
+    ReklamaURL = url;
+}
+
+QString usrReklamaX::reklamaURL() const
+{
+    return ReklamaURL;
+}
+
+void usrReklamaX::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    UserControl_Resize();
+}
+
+void usrReklamaX::UserControl_Resize()
+{
+    if (window()->isMinimized())
+        return;
+    WebBrowser1->setGeometry(0, 0, width(), height());
+}
+
+void usrReklamaX::WebBrowser1_StatusTextChange(const QString& Text)
+{
+    if (IsWebAddress(Text))
+        StatusURL = Text;
+    else if (Text.isEmpty())
+        StatusURL.clear();  // the pointer has left the link
+}
+
+bool usrReklamaX::WebBrowser1_BeforeNavigate2()
+{
+    if (!IsWebAddress(StatusURL))
+        return false;
+    HandOn();
+    return true;
+}
+
+void usrReklamaX::WebBrowser1_NewWindow2()
+{
+    if (IsWebAddress(StatusURL))
+        HandOn();
+}
+
+void usrReklamaX::HandOn()
+{
+    // SaveFileUrl lets pending events run; it must not do that inside the
+    // browser's callback, so the address is opened once that has returned.
+    QMetaObject::invokeMethod(this, [url = StatusURL] { SaveFileUrl(url); }, Qt::QueuedConnection);
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class QWebEngineProfile;
+class QWebEngineView;
+class SilentPage;
+
+// The advertisement strip across the top of the main window: a silent web
+// view that shows the program's title until the first tuning, then a random
+// advertisement page at every tuning. Links clicked in it open in the
+// user's browser; the panel keeps its page.
+class usrReklamaX : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit usrReklamaX(QWidget* parent = nullptr);
+    ~usrReklamaX() override;
+
+    // Loads advertisement page 0..4 (chosen at random) afresh; returns at once.
+    void Start();
+
+    // Tests point the panel at a local server; the address ends with '/'.
+    void setReklamaURL(const QString& url);
+    QString reklamaURL() const;
+
+    // Covers the panel's whole area.
+    QWebEngineView* const WebBrowser1;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void UserControl_Initialize();
+    void UserControl_Resize();
+    void WebBrowser1_StatusTextChange(const QString& Text);
+    bool WebBrowser1_BeforeNavigate2();
+    void WebBrowser1_NewWindow2();
+    void HandOn();
+
+    std::unique_ptr<QWebEngineProfile> profile_;
+    // Declared after the profile: a page must go before its profile.
+    std::unique_ptr<SilentPage> page_;
+    QString StatusURL;
+    QString ReklamaURL;
+};
