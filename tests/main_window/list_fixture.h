@@ -3,6 +3,7 @@
 #include "LoadRadioM.h"
 #include "clsRadio.h"
 #include "frmForma.h"
+#include "usrReklamaX.h"
 #include "station_numbers.h"
 
 #include <QImage>
@@ -15,7 +16,8 @@
 inline void FillCatalog(int count, bool builtIn = false)
 {
     if (builtIn) {
-        LoadRadio();
+        // Nothing listens on port 1: tuning stays on this machine.
+        LoadRadio(StreamHosts{"127.0.0.1:1", "127.0.0.1:1", "127.0.0.1:1"});
         return;
     }
     Radio().Start();
@@ -31,6 +33,7 @@ inline std::unique_ptr<frmForma> BuiltWindow(qint32 savedStation)
     NomerSel = 0;
     NomerLast = -1;
     auto window = std::make_unique<frmForma>();
+    window->usrReklamaX1->setReklamaURL(QStringLiteral("http://127.0.0.1:1/reklama/"));
     window->show();
     window->ShowRadio();
     return window;

@@ -1,5 +1,7 @@
 #include "app_globals.h"
 #include "list_fixture.h"
+#include "MediaPlayer.h"
+#include "usrReklamaX.h"
 
 #include <QAction>
 #include <QFrame>

@@ -157,7 +157,7 @@ private Q_SLOTS:
             QVERIFY(RowHighlighted(window->ListPicture->image(), newSel) && !RowHighlighted(window->ListPicture->image(), 0));
     }
 
-    void doubleClickHighlightsTheRow()
+    void doubleClickHighlightsAndPlaysTheRow()
     {
         const auto window = BuiltWindow(0);
         // The platform's order: press, release, double-click, release.
@@ -168,7 +168,8 @@ private Q_SLOTS:
         QTest::mouseRelease(window->ListPicture, Qt::LeftButton, {}, at);
         QCOMPARE(NomerSel, 3);
         QCOMPARE(window->NomerDown, -1);
-        QCOMPARE(NomerRadio, 0);
+        QCOMPARE(NomerRadio, 3);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Радиоприёмник Tolva - Играет: ") + Radio().List(3, 1));
         QVERIFY(RowHighlighted(window->ListPicture->image(), 3));
     }
 

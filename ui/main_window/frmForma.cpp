@@ -1,8 +1,10 @@
 #include "frmForma.h"
 
+#include "MediaPlayer.h"
 #include "app_globals.h"
 #include "program_icon.h"
 #include "station_list_geometry.h"
+#include "usrReklamaX.h"
 #include "virtual_key.h"
 
 #include <QApplication>
@@ -75,10 +77,11 @@ void frmForma::buildControls()
     picIcon->setPixmap(ProgramPixmap());
     picIcon->setVisible(false);
 
-    usrReklamaX1 = new QWidget(client);
+    usrReklamaX1 = new usrReklamaX(client);
     usrReklamaX1->setGeometry(4, 0, 625, 73);
 
-    WindowsMediaPlayer = new QWidget(client);
+    // Created with an empty address: nothing plays before the first tuning.
+    WindowsMediaPlayer = new MediaPlayer(client);
     WindowsMediaPlayer->setGeometry(4, 80, 624, 46);
 
     ListPicture->setFocus();

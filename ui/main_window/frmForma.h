@@ -6,11 +6,13 @@
 
 #include <functional>
 
+class MediaPlayer;
 class QAction;
 class QFrame;
 class QLabel;
 class QMenu;
 class QScrollBar;
+class usrReklamaX;
 
 // The main window: the station list with its scrollbar, the places of the
 // advertisement panel and the player, the menus and the hidden tray menu.
@@ -26,8 +28,8 @@ public:
     QFrame* picBox = nullptr;                // viewport around the list, clips it
     QScrollBar* VScroll1 = nullptr;
     QLabel* picIcon = nullptr;               // never visible; holds the program icon
-    QWidget* usrReklamaX1 = nullptr;         // place of the advertisement panel
-    QWidget* WindowsMediaPlayer = nullptr;   // place of the media player
+    usrReklamaX* usrReklamaX1 = nullptr;     // the advertisement panel
+    MediaPlayer* WindowsMediaPlayer = nullptr;
 
     // Menus: Menu and Help in the menu bar, pMenu only as the tray's pop-up.
     QMenu* Menu = nullptr;

@@ -1,7 +1,9 @@
 // Menu commands and closing the main window.
 #include "frmForma.h"
 
+#include "OpURL.h"
 #include "app_globals.h"
+#include "frmOprog.h"
 
 #include <QCloseEvent>
 
@@ -44,12 +46,17 @@ void frmForma::pMenuHideShow_Click()
 
 void frmForma::HelpCallHelp_Click()
 {
+    ShellOpen(QStringLiteral("Справка.html"));
 }
 
 void frmForma::HelpOprog_Click()
 {
+    // A fresh window each time, with no owner, modal until it closes.
+    frmOprog about;
+    about.exec();
 }
 
 void frmForma::pMenuReStart_Click()
 {
+    tune();
 }

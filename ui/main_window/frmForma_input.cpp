@@ -1,6 +1,7 @@
 // Keyboard and mouse on the station list: moving the highlight and tuning.
 #include "frmForma.h"
 
+#include "OpenRadioM.h"
 #include "station_list_geometry.h"
 #include "station_numbers.h"
 
@@ -105,5 +106,7 @@ void frmForma::ListPicture_DblClick()
 
 void frmForma::tune()
 {
-    // Tuning the player to station NomerSel is wired in here later.
+    OpenRadio(*this, *WindowsMediaPlayer, *usrReklamaX1);
+    // Once a station has been tuned, the tray menu can reconnect to it.
+    pMenuReStart->setEnabled(true);
 }
