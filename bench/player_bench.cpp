@@ -1,6 +1,6 @@
 // Benchmark of the media player beside libVLC (VLC's defaults) and a default playbin, on the
 // same local streams: first decoded audio, silence under repeated stalls, UI-thread blocking.
-//   player_bench [runs] [seconds-per-stall-scenario]
+//   player_bench [runs] [seconds-per-stall-scenario] [parts: any of "first,stall,ui"]
 #include "bench_engines.h"
 #include "stream_server.h"
 
@@ -114,7 +114,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     gst_init(nullptr, nullptr);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
-    const int seconds = argc > 2 ? std::max(10, atoi(argv[2])) : 30;
+    const int seconds = argc > 2 ? std::max(10, atoi(argv[2])) : 60;
+    const QString parts = argc > 3 ? QString::fromLatin1(argv[3]) : QStringLiteral("first,stall,ui");
 
     StreamServer server;
     server.start();
@@ -128,6 +129,7 @@ int main(int argc, char** argv)
         {"libVLC", makeVlcListPlayer, true},
     };
 
+    if (parts.contains(QLatin1String("first"))) {
     std::printf("First decoded audio, seconds (median of %d; playbin is given the stream itself)\n", runs);
     std::printf("%-10s %-6s %10s %10s %10s\n", "address", "burst", "ours", "playbin", "libVLC");
     for (const double burst : {0.0, 4.0}) {
@@ -164,6 +166,9 @@ int main(int argc, char** argv)
         }
     }
 
+    }
+
+    if (parts.contains(QLatin1String("stall"))) {
     std::printf("\nSilent seconds per minute of play (%d s each, all three at once, after first audio)\n", seconds);
     std::printf("%-34s %10s %10s %10s\n", "server", "ours", "playbin", "libVLC");
     const struct {
@@ -207,6 +212,9 @@ int main(int argc, char** argv)
             e->stop();
     }
 
+    }
+
+    if (parts.contains(QLatin1String("ui"))) {
     std::printf("\nLongest UI-thread block switching away from a hung server, ms\n");
     server.addHang("/hung");
     StreamServer::Stream s;
@@ -215,6 +223,7 @@ int main(int argc, char** argv)
     for (const Peer& p : peers) {
         std::printf("%-10s %10.1f\n", p.name, uiBlocked(p, server.url("/hung"), server.url("/good")));
         std::fflush(stdout);
+    }
     }
     return 0;
 }

@@ -9,7 +9,10 @@ namespace {
 constexpr int MaxPlaylistDepth = 4;
 constexpr int MaxReconnectDelaySeconds = 30;
 // The output counts as dry once it has had nothing for this long.
-constexpr qint64 DryAfterMs = 200;
+constexpr qint64 DryAfterMs = 120;
+// With the type given, the first audio comes within a few frames; a server that names the
+// wrong type gets no sound at all, so after this long the decoder chain is left to find out.
+constexpr int TypeHintTrustMs = 2000;
 // Cushion to rebuild after the n-th underrun: a link that stalls again and again is heard
 // to stall once, because each wait leaves more in reserve.
 constexpr int RebufferTargetsMs[] = {1000, 2000, 4000, 8000};
@@ -38,6 +41,9 @@ PlaybackEngine::PlaybackEngine(QObject* parent)
     connect(&reconnectTimer_, &QTimer::timeout, this, &PlaybackEngine::open);
     outputWatch_.setInterval(50);
     connect(&outputWatch_, &QTimer::timeout, this, &PlaybackEngine::checkOutput);
+    hintWatch_.setSingleShot(true);
+    hintWatch_.setInterval(TypeHintTrustMs);
+    connect(&hintWatch_, &QTimer::timeout, this, &PlaybackEngine::dropTypeHint);
     rebufferTimer_.setInterval(100);
     connect(&rebufferTimer_, &QTimer::timeout, this, &PlaybackEngine::onRebufferTick);
 }
@@ -139,13 +145,29 @@ void PlaybackEngine::tryNext()
     giveUp();
 }
 
-void PlaybackEngine::onStream(const QUrl& url)
+void PlaybackEngine::onStream(const QUrl& url, const QByteArray& contentType)
 {
+    streamUrl_ = url;
+    streamType_ = contentType;
+    startSession();
+}
+
+void PlaybackEngine::startSession()
+{
+    const QUrl url = streamUrl_;
+    const QByteArray contentType = streamType_;
     const quint64 id = ++sessionId_;
     GstElement* sink = sinkFactory_ ? sinkFactory_() : nullptr;
+    StreamSession::Options options;
+    options.timeoutSeconds = (timeoutMs_ + 999) / 1000;
+    options.volume = volume_ / 100.0;
+    options.muted = muted_;
+    options.contentType = contentType;
     session_ = std::make_unique<StreamSession>(
         this, [this, id](const SessionEvent& e) { onSessionEvent(id, e); }, toGstUri(url), sink,
-        (timeoutMs_ + 999) / 1000, volume_ / 100.0, muted_);
+        options);
+    if (!contentType.isEmpty())
+        hintWatch_.start();
 }
 
 void PlaybackEngine::onPlaylist(const QUrl&, const QStringList& entries)
@@ -182,6 +204,7 @@ void PlaybackEngine::onSessionEvent(quint64 id, const SessionEvent& event)
         if (state_ == State::Buffering && rebufferTimer_.isActive())
             break;   // our own resume is still to come
         everPlayed_ = true;
+        hintWatch_.stop();
         attempt_ = 0;
         reconnectDelay_ = 0;
         setState(State::Playing);
@@ -212,11 +235,25 @@ void PlaybackEngine::onSessionLost(bool permanent)
         scheduleReconnect();
         return;
     }
+    if (permanent && !streamType_.isEmpty()) {
+        dropTypeHint();
+        return;
+    }
     if (!permanent)
         anyTransient_ = true;
     else
         (current_.depth > 0 ? anyBadPlaylist_ : anyGone_) = true;
     tryNext();
+}
+
+void PlaybackEngine::dropTypeHint()
+{
+    if (!session_ || everPlayed_ || streamType_.isEmpty())
+        return;
+    // The server may have named the wrong type: let the decoder chain find out itself.
+    streamType_.clear();
+    dropSession();
+    startSession();
 }
 
 void PlaybackEngine::giveUp()
@@ -284,6 +321,7 @@ void PlaybackEngine::resumeAfterRebuffer()
 
 void PlaybackEngine::dropSession()
 {
+    hintWatch_.stop();
     outputWatch_.stop();
     rebufferTimer_.stop();
     ++sessionId_;

@@ -64,7 +64,9 @@ private:
 
     void open();
     void tryNext();
-    void onStream(const QUrl& url);
+    void onStream(const QUrl& url, const QByteArray& contentType);
+    void startSession();
+    void dropTypeHint();
     void onPlaylist(const QUrl& url, const QStringList& entries);
     void onFetchFailed(const QUrl& url, PlaylistFetcher::Failure failure);
     void onSessionEvent(quint64 id, const SessionEvent& event);
@@ -98,6 +100,8 @@ private:
     bool anyBadPlaylist_ = false;
     bool anyGone_ = false;
 
+    QUrl streamUrl_;
+    QByteArray streamType_;   // the server's content type, a hint for the decoder chain
     std::unique_ptr<StreamSession> session_;
     quint64 sessionId_ = 0;
     bool everPlayed_ = false;
@@ -106,6 +110,7 @@ private:
     int attempt_ = 0;
     int reconnectDelay_ = 0;
 
+    QTimer hintWatch_;
     QTimer outputWatch_;
     QTimer rebufferTimer_;
     QElapsedTimer rebufferClock_;

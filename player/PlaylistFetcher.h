@@ -26,7 +26,7 @@ public:
     void cancel();
 
 Q_SIGNALS:
-    void stream(const QUrl& url);
+    void stream(const QUrl& url, const QByteArray& contentType);
     void playlist(const QUrl& url, const QStringList& entries);
     void failed(const QUrl& url, PlaylistFetcher::Failure failure);
 
@@ -41,6 +41,7 @@ private:
     QPointer<QNetworkReply> reply_;
     QUrl url_;
     QByteArray data_;
+    QByteArray contentType_;
     int timeoutMs_ = 10000;
     qint64 sizeLimit_ = 256 * 1024;
 };

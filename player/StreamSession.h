@@ -24,10 +24,17 @@ class StreamSession {
 public:
     using Handler = std::function<void(const SessionEvent&)>;
 
+    struct Options {
+        int timeoutSeconds = 10;
+        double volume = 1.0;
+        bool muted = false;
+        QByteArray contentType;   // what the server said it sends, if known
+    };
+
     // handler runs on context's thread, and only while context lives.
     // audioSink: a floating element to play into, or null for the desktop's output.
     StreamSession(QObject* context, Handler handler, const QString& uri, GstElement* audioSink,
-                  int timeoutSeconds, double volume, bool muted);
+                  const Options& options);
     ~StreamSession();
     StreamSession(const StreamSession&) = delete;
     StreamSession& operator=(const StreamSession&) = delete;
