@@ -3,7 +3,14 @@
 #include "MediaPlayer.h"
 #include "usrReklamaX.h"
 
+#include "opened_urls.h"
+#include "program_folder.h"
+
 #include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
@@ -130,24 +137,62 @@ private Q_SLOTS:
         QVERIFY(!bar.contains(window->pMenu->menuAction()));
     }
 
-    void f1FromAnyControl_data()
+    // F1 anywhere and the menu item hand the program folder's help document
+    // to the desktop; without the document nothing is opened.
+    void helpCommand_data()
     {
-        QTest::addColumn<QString>("target");
-        QTest::newRow("list") << "list";
-        QTest::newRow("window") << "window";
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("documentThere");
+        for (const char* how : {"F1 on the list", "F1 on the window", "menu item"}) {
+            QTest::newRow(how) << how << true;
+            QTest::newRow(qPrintable(QStringLiteral("%1, no document").arg(how))) << how << false;
+        }
     }
-    void f1FromAnyControl()
+    void helpCommand()
     {
-        QFETCH(QString, target);
+        QFETCH(QString, how);
+        QFETCH(bool, documentThere);
+        QTemporaryDir folder;
+        SetProgramFolder(folder.path());
+        const QString document = folder.filePath(QStringLiteral("Справка.html"));
+        if (documentThere) {
+            QFile f(document);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        OpenedUrls opened;
         const auto window = BuiltWindow(0);
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        QSignalSpy help(window->HelpCallHelp, &QAction::triggered);
-        QWidget* receiver = target == "list" ? static_cast<QWidget*>(window->ListPicture) : window.get();
-        QTest::keyClick(receiver, Qt::Key_F1);
-        QCOMPARE(help.size(), 1);
+        const QString title = window->windowTitle();
+        if (how == "menu item")
+            window->HelpCallHelp->trigger();
+        else
+            QTest::keyClick(how == "F1 on the list" ? static_cast<QWidget*>(window->ListPicture) : window.get(),
+                            Qt::Key_F1);
+        SetProgramFolder({});
         QVERIFY(!window->Help->isVisible());
+        QCOMPARE(opened.urls, documentThere ? QList<QUrl>{QUrl::fromLocalFile(document)} : QList<QUrl>{});
+        QCOMPARE(window->windowTitle(), title);
         QCOMPARE(NomerSel, 0);
+        QVERIFY(QDir(folder.path()).entryList(QDir::Files)
+                == (documentThere ? QStringList{QStringLiteral("Справка.html")} : QStringList{}));
+    }
+
+    void aboutCommandIsModalAndFresh()
+    {
+        const auto window = BuiltWindow(0);
+        QStringList seen;
+        for (int i = 0; i < 2; ++i) {
+            QTimer::singleShot(0, [&] {
+                QWidget* about = QApplication::activeModalWidget();
+                QVERIFY(about);
+                seen << about->windowTitle();
+                about->close();
+            });
+            window->HelpOprog->trigger();  // returns when the About window has closed
+            QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        }
+        QCOMPARE(seen, (QStringList{QStringLiteral("О программе"), QStringLiteral("О программе")}));
     }
 
     void focusComesBackToTheList()
