@@ -97,10 +97,11 @@ public:
     }
 
 private:
-    static void onPlay(void* data, const void* samples, unsigned count, int64_t)
+    // Called as soon as VLC has decoded; pts says when the samples are due to be heard.
+    static void onPlay(void* data, const void* samples, unsigned count, int64_t pts)
     {
         static_cast<VlcListPlayer*>(data)->capture.addSamples(static_cast<const qint16*>(samples),
-                                                              int(count));
+                                                              int(count), pts * 1000);
     }
 
     libvlc_instance_t* vlc_ = nullptr;

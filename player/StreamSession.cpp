@@ -12,7 +12,7 @@
 
 namespace {
 
-enum class Command { Pause, Resume, Quit };
+enum class Command { Pause, Resume, ApplyVolume, Quit };
 
 // playbin's flags: audio and software volume only, no video, no subtitles.
 constexpr guint PlayFlagAudio = 0x2;
@@ -297,6 +297,17 @@ void run(std::shared_ptr<Shared> s, QByteArray uri, GstElement* sink, SourceHint
             s->playedUntil.store(monotonicNs());
             gst_element_set_state(playbin, GST_STATE_PLAYING);
             break;
+        case Command::ApplyVolume: {
+            double volume;
+            bool muted;
+            {
+                const std::lock_guard lock(s->mutex);
+                volume = s->volume;
+                muted = s->muted;
+            }
+            g_object_set(playbin, "volume", volume, "mute", gboolean(muted), nullptr);
+            break;
+        }
         case Command::Quit:
             quit = true;
             break;
@@ -353,20 +364,23 @@ void StreamSession::resume()
     d->push(Command::Resume);
 }
 
+// Applied on the session's thread: playbin's setters take locks a state change may hold.
 void StreamSession::setVolume(double volume)
 {
-    const std::lock_guard lock(d->mutex);
-    d->volume = volume;
-    if (d->pipeline)
-        g_object_set(d->pipeline, "volume", volume, nullptr);
+    {
+        const std::lock_guard lock(d->mutex);
+        d->volume = volume;
+    }
+    d->push(Command::ApplyVolume);
 }
 
 void StreamSession::setMuted(bool muted)
 {
-    const std::lock_guard lock(d->mutex);
-    d->muted = muted;
-    if (d->pipeline)
-        g_object_set(d->pipeline, "mute", gboolean(muted), nullptr);
+    {
+        const std::lock_guard lock(d->mutex);
+        d->muted = muted;
+    }
+    d->push(Command::ApplyVolume);
 }
 
 qint64 StreamSession::starvedMs() const

@@ -3,12 +3,14 @@
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 
+#include <cmath>
 #include <mutex>
 #include <vector>
 
 namespace {
 
 constexpr int Rate = 44100;
+constexpr qint64 DeviceBufferNs = 200 * GST_MSECOND;
 
 qint64 nowNs()
 {
@@ -25,15 +27,15 @@ struct AudioCapture::State {
     std::vector<qint64> gaps;    // ns
     std::vector<qint16> recent;  // last half second
 
-    void add(const qint16* data, int count)
+    void add(const qint16* data, int count, qint64 at)
     {
         const std::lock_guard lock(mutex);
-        const qint64 now = nowNs();
+        const qint64 duration = qint64(count) * GST_SECOND / Rate;
         if (first == 0)
-            first = now;
-        else if (now > lastEnd)
-            gaps.push_back(now - lastEnd);
-        lastEnd = std::max(now, lastEnd) + qint64(count) * GST_SECOND / Rate;
+            first = at;
+        else if (at > lastEnd)
+            gaps.push_back(at - lastEnd);
+        lastEnd = std::min(std::max(at, lastEnd) + duration, at + duration + DeviceBufferNs);
         samples += count;
         recent.insert(recent.end(), data, data + count);
         const size_t keep = Rate / 2;
@@ -53,7 +55,7 @@ GstFlowReturn onSample(GstAppSink* sink, gpointer data)
     GstBuffer* buffer = gst_sample_get_buffer(sample);
     GstMapInfo map;
     if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-        s->add(reinterpret_cast<const qint16*>(map.data), int(map.size / 2));
+        s->add(reinterpret_cast<const qint16*>(map.data), int(map.size / 2), nowNs());
         gst_buffer_unmap(buffer, &map);
     }
     gst_sample_unref(sample);
@@ -85,9 +87,9 @@ GstElement* AudioCapture::makeSink()
     return sink;
 }
 
-void AudioCapture::addSamples(const qint16* samples, int count)
+void AudioCapture::addSamples(const qint16* samples, int count, qint64 playNs)
 {
-    d->add(samples, count);
+    d->add(samples, count, playNs);
 }
 
 void AudioCapture::reset()
@@ -128,6 +130,17 @@ double AudioCapture::frequency() const
     if (energy / r.size() < 300.0 * 300.0)
         return 0;   // too quiet to be the tone
     return crossings * double(Rate) / r.size();
+}
+
+double AudioCapture::level() const
+{
+    const std::lock_guard lock(d->mutex);
+    if (d->recent.empty())
+        return 0;
+    double energy = 0;
+    for (const qint16 v : d->recent)
+        energy += double(v) * v;
+    return std::sqrt(energy / d->recent.size());
 }
 
 QList<qint64> AudioCapture::gapsMs(qint64 minMs) const

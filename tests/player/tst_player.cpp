@@ -59,6 +59,8 @@ class TestPlayer : public QObject {
 private Q_SLOTS:
     void initTestCase();
     void controlBar();
+    void playsWithoutSoundCard();
+    void volumeAndMuteReachTheSound();
     void plays_data();
     void plays();
     void endsInError_data();
@@ -150,6 +152,36 @@ void TestPlayer::controlBar()
     QVERIFY(!player.isMuted());
     player.setVolume(250);
     QCOMPARE(slider->value(), 100);
+}
+
+void TestPlayer::playsWithoutSoundCard()
+{
+    // No sink handed in: the desktop's output, or a stand-in where there is none.
+    MediaPlayer player;
+    player.setURL(u("/list.m3u"));
+    QTRY_COMPARE_WITH_TIMEOUT(player.state(), MediaPlayer::State::Playing, 8000);
+    QTest::qWait(500);
+    QCOMPARE(player.state(), MediaPlayer::State::Playing);
+}
+
+void TestPlayer::volumeAndMuteReachTheSound()
+{
+    Rig rig;
+    rig.player->setURL(u("/s440"));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.capture.secondsReceived() > 1.0, 8000);
+    const double full = rig.capture.level();
+    QVERIFY(full > 1000);
+    rig.player->setVolume(25);
+    QTest::qWait(800);
+    QVERIFY2(qAbs(rig.capture.level() / full - 0.25) < 0.05,
+             qPrintable(QString::number(rig.capture.level() / full)));
+    rig.player->setMuted(true);
+    QTest::qWait(800);
+    QVERIFY(rig.capture.level() < 10);
+    rig.player->setMuted(false);
+    QTest::qWait(800);
+    QVERIFY(qAbs(rig.capture.level() / full - 0.25) < 0.05);
+    QCOMPARE(rig.player->state(), MediaPlayer::State::Playing);
 }
 
 void TestPlayer::plays_data()
