@@ -8,6 +8,9 @@ namespace {
 
 constexpr int MaxPlaylistDepth = 4;
 constexpr int MaxReconnectDelaySeconds = 30;
+// A stream that played this long before it dropped starts its retries from the shortest delay;
+// one that keeps dropping at once keeps the growing delay.
+constexpr qint64 SteadyPlayMs = 10000;
 // The output counts as dry once it has had nothing for this long.
 constexpr qint64 DryAfterMs = 120;
 // With the type given, the first audio comes within a few frames; a server that names the
@@ -67,6 +70,7 @@ void PlaybackEngine::play()
     stop();
     attempt_ = 0;
     underruns_ = 0;
+    playingSince_.invalidate();
     open();
 }
 
@@ -205,7 +209,8 @@ void PlaybackEngine::onSessionEvent(quint64 id, const SessionEvent& event)
             break;   // our own resume is still to come
         everPlayed_ = true;
         hintWatch_.stop();
-        attempt_ = 0;
+        if (!playingSince_.isValid())
+            playingSince_.start();
         reconnectDelay_ = 0;
         setState(State::Playing);
         outputWatch_.start();
@@ -269,6 +274,9 @@ void PlaybackEngine::giveUp()
 
 void PlaybackEngine::scheduleReconnect()
 {
+    if (playingSince_.isValid() && playingSince_.elapsed() >= SteadyPlayMs)
+        attempt_ = 0;
+    playingSince_.invalidate();
     ++attempt_;
     reconnectDelay_ = std::min(attempt_, MaxReconnectDelaySeconds);
     setNowPlaying({});

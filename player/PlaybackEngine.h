@@ -107,6 +107,7 @@ private:
     bool everPlayed_ = false;
 
     QTimer reconnectTimer_;
+    QElapsedTimer playingSince_;
     int attempt_ = 0;
     int reconnectDelay_ = 0;
 

@@ -67,6 +67,7 @@ private Q_SLOTS:
     void endsInError();
     void recovers_data();
     void recovers();
+    void retriesBackOff();
     void secondAddressStopsFirst();
     void sameAddressConnectsAnew();
     void emptyAddressStops();
@@ -305,6 +306,25 @@ void TestPlayer::recovers()
     QTRY_VERIFY_WITH_TIMEOUT(rig.capture.secondsReceived() > 0.5, 15000);
     QCOMPARE(rig.player->state(), MediaPlayer::State::Playing);
     QVERIFY(nearTone(rig.capture.frequency(), 660));
+}
+
+void TestPlayer::retriesBackOff()
+{
+    // A stream that drops soon after each start is retried later each time, not hammered.
+    StreamServer::Stream stream = tone("tone440.mp3");
+    stream.closeAfterSeconds = 0.4;
+    flaky.addStream("/flapping", stream);
+    Rig rig;
+    rig.player->setURL(flaky.url("/flapping"));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.player->statusLine(), QStringLiteral("Повторное подключение через 1 с…"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.player->statusLine(), QStringLiteral("Повторное подключение через 2 с…"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.player->statusLine(), QStringLiteral("Повторное подключение через 3 с…"), 6000);
+    // A new address cancels the pending retry.
+    const int requests = flaky.requests("/flapping");
+    rig.player->setURL(u("/a"));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::State::Playing, 5000);
+    QTest::qWait(3500);
+    QCOMPARE(flaky.requests("/flapping"), requests);
 }
 
 void TestPlayer::secondAddressStopsFirst()
