@@ -383,14 +383,15 @@ void TestPlayer::neverBlocksOnHungServer()
         QElapsedTimer clock;
         clock.start();
         rig.player->setURL(u("/a"));
-        QVERIFY2(clock.elapsed() < 20, qPrintable(QString::number(clock.elapsed())));
+        // Blocking on the hung server would take its 30 s; the slack is for a loaded machine.
+        QVERIFY2(clock.elapsed() < 100, qPrintable(QString::number(clock.elapsed())));
         QTRY_VERIFY_WITH_TIMEOUT(rig.capture.secondsReceived() > 0.3, 8000);
 
         rig.player->setURL(u(path));
         QTest::qWait(400);
         clock.restart();
         rig.player.reset();   // the window goes while the stream hangs
-        QVERIFY2(clock.elapsed() < 20, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() < 100, qPrintable(QString::number(clock.elapsed())));
     }
 }
 
