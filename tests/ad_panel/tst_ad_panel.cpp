@@ -30,10 +30,10 @@ QByteArray AdPage(int n)
     // place, one that asks for a new window.
     return QStringLiteral(
                "<html><body style='margin:0'>"
-               "<a id='link' href='/target/%1.html' style='position:absolute;left:0;top:0;width:300px;"
+               "<a id='link' href='/target/%1.html' style='position:absolute;left:10px;top:6px;width:290px;"
                "height:60px;display:block'>Реклама %1</a>"
                "<a id='blank' href='/blank/%1.html' target='_blank' style='position:absolute;left:320px;"
-               "top:0;width:300px;height:60px;display:block'>Новое окно</a>"
+               "top:6px;width:290px;height:54px;display:block'>Новое окно</a>"
                "</body></html>")
         .arg(n)
         .toUtf8();
@@ -79,8 +79,9 @@ class TestAdPanel : public QObject {
     {
         QSignalSpy loaded(page(), &QWebEnginePage::loadFinished);
         panel_->Start();
-        if (!waitLoaded(loaded) || !unhover())
+        if (!waitLoaded(loaded))
             return {};
+
         return page()->url().path();
     }
 
@@ -138,11 +139,6 @@ class TestAdPanel : public QObject {
                                                                                                  : QString();
     }
 
-    bool unhover()
-    {
-        return pointAt(QPoint(150, 30), ParkingSpot, [](const QString& t) { return t.isEmpty(); });
-    }
-
 public Q_SLOTS:
     void openFile(const QUrl& url)
     {
@@ -194,7 +190,6 @@ private Q_SLOTS:
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
         QVERIFY(waitLoaded(loaded));
-        QVERIFY(unhover());
         server_.clearRequests();
     }
 
@@ -206,6 +201,8 @@ private Q_SLOTS:
 
     void cleanup()
     {
+        // Off every window, so that the next page does not open under it.
+        QCursor::setPos(-1000, -1000);
         window_.reset();
         SetProgramFolder({});
     }
@@ -251,14 +248,16 @@ private Q_SLOTS:
             panel_->Start();
             // Start only asks the browser; the page arrives later.
             QVERIFY(loaded.isEmpty());
-            QVERIFY(waitLoaded(loaded));
-            QCOMPARE(server_.requests().size(), i + 1);
+            // Each one reaches the server, although the pages allow caching.
+            QTRY_COMPARE_WITH_TIMEOUT(server_.requests().size(), i + 1, Timeout);
+            QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty() && page()->url().path() == server_.requests().last(), Timeout);
             ++seen[server_.requests().last()];
         }
         QStringList expected;
         for (int n = 0; n < 5; ++n)
             expected << QStringLiteral("/reklama/%1.html").arg(n);
         QCOMPARE(seen.keys(), expected);
+        QCOMPARE(server_.requests().size(), 60);
         QCOMPARE(js("document.getElementById('link').innerText").toString().left(8), QStringLiteral("Реклама "));
     }
 
@@ -336,21 +335,23 @@ private Q_SLOTS:
     void laterNavigationIsNotDiverted_data()
     {
         QTest::addColumn<bool>("hoverLink");
-        QTest::addColumn<bool>("leaveLink");
         QTest::addColumn<QString>("reported");  // a hover text the browser then reports
         QTest::addColumn<bool>("byStart");      // else the page navigates by script
         QTest::addColumn<bool>("diverted");
+        const QString none = QStringLiteral("<none>");
         const QString caps = QStringLiteral("HTTP://127.0.0.1:1/caps.html");
-        QTest::newRow("hover ended, Start") << true << true << QString() << true << false;
-        QTest::newRow("hover ended, script") << true << true << QString() << false << false;
-        QTest::newRow("still hovering, Start") << true << false << QString() << true << false;
-        QTest::newRow("still hovering, script") << true << false << QString() << false << true;
-        QTest::newRow("capitalised HTTP, script") << false << false << caps << false << false;
+        // The pointer leaving a link is reported as an empty hover text.
+        // Qt WebEngine here sometimes stops reporting hover changes right
+        // after a load, so the test reports it itself.
+        QTest::newRow("hover ended, Start") << true << QString("") << true << false;
+        QTest::newRow("hover ended, script") << true << QString("") << false << false;
+        QTest::newRow("still hovering, Start") << true << none << true << false;
+        QTest::newRow("still hovering, script") << true << none << false << true;
+        QTest::newRow("capitalised HTTP, script") << false << caps << false << false;
     }
     void laterNavigationIsNotDiverted()
     {
         QFETCH(bool, hoverLink);
-        QFETCH(bool, leaveLink);
         QFETCH(QString, reported);
         QFETCH(bool, byStart);
         QFETCH(bool, diverted);
@@ -358,9 +359,7 @@ private Q_SLOTS:
         QVERIFY(!first.isEmpty());
         if (hoverLink)
             QVERIFY(!hover("link").isEmpty());
-        if (leaveLink)
-            QVERIFY(unhover());
-        if (!reported.isEmpty())
+        if (reported != "<none>")
             Q_EMIT page()->linkHovered(reported);
         server_.clearRequests();
 
