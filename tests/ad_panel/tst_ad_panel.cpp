@@ -371,8 +371,10 @@ private Q_SLOTS:
         QVERIFY(!first.isEmpty());
         if (hoverLink)
             QVERIFY(!hover("link").isEmpty());
-        if (reported != "<none>")
+        if (reported != "<none>") {
+            QCursor::setPos(panel_->mapToGlobal(ParkingSpot));
             Q_EMIT page()->linkHovered(reported);
+        }
         server_.clearRequests();
 
         QSignalSpy loaded(page(), &QWebEnginePage::loadFinished);

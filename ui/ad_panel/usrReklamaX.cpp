@@ -80,8 +80,8 @@ void usrReklamaX::WebBrowser1_StatusTextChange(const QString& Text)
 {
     if (IsWebAddress(Text))
         StatusURL = Text;
-    else if (Text.isEmpty())
-        StatusURL.clear();  // the pointer has left the link
+    else
+        StatusURL.clear();  // the pointer has left the link, or is on another kind
 }
 
 bool usrReklamaX::WebBrowser1_BeforeNavigate2()
