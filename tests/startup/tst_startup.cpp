@@ -5,41 +5,53 @@
 #include "SaveINIm.h"
 #include "Tray.h"
 #include "app_globals.h"
-#include "clsRadio.h"
-#include "exit_question.h"
 #include "frmForma.h"
 #include "program_folder.h"
-#include "real_tray_clicks.h"
 #include "settings_file.h"
 #include "station_numbers.h"
 
+#include <QApplication>
 #include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
-#include <algorithm>
 #include <memory>
-#include <optional>
 
-using namespace RealClicks;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-std::optional<QByteArray> fileText(const QString& path)
+QByteArray fileText(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("none");
 }
 
-QImage imageOf(const QPixmap& pixmap)
-{
-    return pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
-}
+// Answers the exit question once it is on screen, with Enter or Yes, and
+// keeps what it looked like; first it makes another close request meanwhile.
+struct Answerer : QObject {
+    QString seen;
+    qint32 nested = -1;
+    QTimer poll;
+    Answerer(QWidget* form, bool yes)
+    {
+        connect(&poll, &QTimer::timeout, this, [=, this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            poll.stop();
+            seen = u"%1|%2|icon %3|buttons %4|default %5|shown %6"_s.arg(box->windowTitle(), box->text())
+                       .arg(box->icon()).arg(box->standardButtons().toInt())
+                       .arg(box->standardButton(box->defaultButton())).arg(form->isVisible());
+            nested = SaveINI(*form);
+            yes ? box->button(QMessageBox::Yes)->click() : QTest::keyClick(box, Qt::Key_Return);
+        });
+        poll.start(20);
+    }
+};
 
 }  // namespace
 
@@ -48,240 +60,94 @@ class TstStartup : public QObject {
 
     std::unique_ptr<QTemporaryDir> dir;
 
-    QString iniPath() const { return dir->filePath(QStringLiteral("Tolva.ini")); }
-
-    void writeIni(const QByteArray& text)
-    {
-        QFile file(iniPath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
-
-    // Opens the tray menu with a real right click and chooses an item of it.
-    void chooseFromTray(QAction* item)
-    {
-        frmForma* const form = MainForm();
-        QVERIFY(form && TrayData.icon);
-        const QPoint at = waitForIcon(*TrayData.icon);
-        QVERIFY2(!at.isNull(), "the tray did not take the icon");
-        QVERIFY(click(at, Right));
-        QTRY_VERIFY_WITH_TIMEOUT(form->pMenu->isVisible(), 5000);
-        QTest::qWait(200);
-        const QRect place = form->pMenu->actionGeometry(item);
-        QVERIFY(click(form->pMenu->mapToGlobal(place.center()), Left));
-    }
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
-    }
+    void initTestCase() { QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000); }
 
     void init()
     {
         dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir->isValid());
         SetProgramFolder(dir->path());
-        NomerRadio = 0;
-        NomerSel = 0;
-        FormVisible = 0;
+        NomerRadio = NomerSel = FormVisible = 0;
         TrayData = {};
     }
 
-    void cleanup()
-    {
-        if (QWidget* modal = QApplication::activeModalWidget())
-            modal->close();
-        DestroyMainForm();
-        SetProgramFolder(QString());
-        dir.reset();
-    }
+    void cleanup() { DestroyMainForm(); }
 
-    // Start-up from whatever the folder holds, then closing the shown window:
-    // no question, the station written where it can be, the icon gone, the end.
+    // Start-up from whatever the folder holds, then a close request. With the
+    // window shown it ends without a question, writing the station where it
+    // can. While hidden the window comes back and asks: No keeps everything
+    // and the next close, now shown, ends without a question; Yes writes the
+    // current station.
     void startAndClose_data()
     {
-        QTest::addColumn<QString>("setting");
-        QTest::addColumn<int>("highlighted");
-        QTest::addColumn<bool>("writable");
-
-        QTest::newRow("first run, no settings file") << QString() << 0 << true;
-        QTest::newRow("last station restored") << QStringLiteral("16") << 16 << true;
-        QTest::newRow("station outside the catalog") << QStringLiteral("40") << 0 << true;
-        QTest::newRow("malformed file") << QStringLiteral("junk") << 0 << true;
-        QTest::newRow("unreadable settings file") << QStringLiteral("folder") << 0 << false;
-        QTest::newRow("missing program folder") << QStringLiteral("missing") << 0 << false;
-        QTest::newRow("program folder is a plain file") << QStringLiteral("plain") << 0 << false;
+        QTest::addColumn<int>("stored");  // -1: no settings file
+        QTest::addColumn<QString>("problem");
+        QTest::addColumn<bool>("hidden");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("first run, no settings file") << -1 << QString() << false << false << SettingsFile::Format(0);
+        QTest::newRow("last station restored") << 16 << QString() << false << false << SettingsFile::Format(16);
+        // As root no permission keeps a file from being read; a folder is never a file.
+        QTest::newRow("settings file is a folder") << -1 << "unreadable" << false << false << QByteArray("none");
+        QTest::newRow("program folder missing") << -1 << "unwritable" << false << false << QByteArray("none");
+        QTest::newRow("hidden, Enter answers No") << 3 << QString() << true << false << SettingsFile::Format(8);
+        QTest::newRow("hidden, Yes") << 3 << QString() << true << true << SettingsFile::Format(8);
     }
     void startAndClose()
     {
-        QFETCH(QString, setting);
-        QFETCH(int, highlighted);
-        QFETCH(bool, writable);
+        QFETCH(int, stored);
+        QFETCH(QString, problem);
+        QFETCH(bool, hidden);
+        QFETCH(bool, yes);
+        QFETCH(QByteArray, written);
+        QFile ini(dir->filePath(u"Tolva.ini"_s));
+        if (stored >= 0)
+            QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write(SettingsFile::Format(stored)) && ini.flush());
+        ini.close();
+        if (problem == u"unreadable")
+            QVERIFY(QDir(dir->path()).mkdir(u"Tolva.ini"_s));
+        if (problem == u"unwritable")
+            SetProgramFolder(dir->filePath(u"not/there"_s));
 
-        bool ok = false;
-        const int number = setting.toInt(&ok);
-        if (ok) {
-            writeIni(SettingsFile::Format(number));
-        } else if (setting == QLatin1String("junk")) {
-            writeIni("[nomerradio]\r\n 5 \r\n");
-        } else if (setting == QLatin1String("folder")) {
-            // As root no permission keeps a file from being read; a folder is never a file.
-            QVERIFY(QDir(dir->path()).mkdir(QStringLiteral("Tolva.ini")));
-        } else if (setting == QLatin1String("missing")) {
-            SetProgramFolder(dir->filePath(QStringLiteral("not/there")));
-        } else if (setting == QLatin1String("plain")) {
-            QFile plain(dir->filePath(QStringLiteral("plain")));
-            QVERIFY(plain.open(QIODevice::WriteOnly));
-            plain.close();
-            SetProgramFolder(plain.fileName());
+        Main();
+        frmForma* const form = MainForm();
+        QVERIFY(form && form->isVisible());
+        QCOMPARE(int(FormVisible), -1);
+        QCOMPARE(QList<qint32>({NomerSel, NomerRadio}), QList<qint32>(2, qMax(stored, 0)));
+        QCOMPARE(form->windowTitle(), ProgramTitle());  // nothing plays
+        const QPointer<QSystemTrayIcon> icon = TrayData.icon;
+        QVERIFY(icon && icon->isVisible());
+        QCOMPARE(icon->toolTip(), u"Радиоприёмник Tolva"_s);
+        if (hidden) {
+            form->pMenuHideShow_Click();
+            QVERIFY(!form->isVisible());
+            NomerRadio = 8;  // as if station 8 had been tuned since
         }
 
-        Main();
-
-        frmForma* const form = MainForm();
-        QVERIFY(form);
-        QVERIFY(form->isVisible());
-        QCOMPARE(int(FormVisible), -1);
-        QCOMPARE(Radio().KolRadio(), 16);
-        QCOMPARE(NomerSel, highlighted);
-        QCOMPARE(NomerRadio, highlighted);
-        // Nothing plays: the title is still the program's own.
-        QCOMPARE(form->windowTitle(), ProgramTitle());
-
-        QVERIFY(TrayData.icon && TrayData.icon->isVisible());
-        QCOMPARE(TrayData.icon->toolTip(), QStringLiteral("Радиоприёмник Tolva"));
-        const QPixmap picture = form->picIcon->pixmap();
-        QVERIFY(!picture.isNull());
-        QCOMPARE(imageOf(TrayData.icon->icon().pixmap(picture.size())), imageOf(picture));
-        const QPointer<QSystemTrayIcon> icon = TrayData.icon;
-
         const QPointer<frmForma> alive(form);
-        ExitQuestionAnswerer answerer(form, Answer::Enter);
-        QVERIFY(form->close());
-        QVERIFY(!answerer.question().asked);
-        QTRY_VERIFY(!alive);
-        // No window is left open, so the event loop of the program would end here.
-        const QWidgetList left = QApplication::topLevelWidgets();
-        QVERIFY(std::none_of(left.begin(), left.end(), [](QWidget* w) { return w->isVisible(); }));
-        QVERIFY(!MainForm());
-        QVERIFY(!icon);
-
-        const std::optional<QByteArray> text = fileText(SettingsFile::Path());
-        QCOMPARE(text.has_value(), writable);
-        if (writable)
-            QCOMPARE(*text, SettingsFile::Format(highlighted));
-        if (setting == QLatin1String("folder"))
-            QVERIFY(QFileInfo(iniPath()).isDir());
-    }
-
-    // Any close request while the window is hidden shows it and asks; a No
-    // (Enter at once, or Escape) keeps everything and the next close, with the
-    // window shown, ends without a question; a Yes writes the current station.
-    void closeHidden_data()
-    {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("exits");
-        QTest::newRow("Enter answers No") << int(Answer::Enter) << false;
-        QTest::newRow("Escape answers No") << int(Answer::Escape) << false;
-        QTest::newRow("Yes") << int(Answer::Yes) << true;
-    }
-    void closeHidden()
-    {
-        QFETCH(int, answer);
-        QFETCH(bool, exits);
-
-        writeIni(SettingsFile::Format(3));
-        Main();
-        frmForma* const form = MainForm();
-        QVERIFY(form);
-        form->pMenuHideShow_Click();
-        QVERIFY(!form->isVisible());
-        QCOMPARE(int(FormVisible), 0);
-        NomerRadio = 8;  // as if station 8 had been tuned since
-        const QPointer<frmForma> alive(form);
-        const QPointer<QSystemTrayIcon> icon = TrayData.icon;
-
-        ExitQuestionAnswerer answerer(form, static_cast<Answer>(answer));
-        QCOMPARE(form->close(), exits);
-
-        const ExitQuestion& q = answerer.question();
-        QVERIFY(q.asked);
-        QCOMPARE(q.text, QStringLiteral("Закрыть программу?"));
-        QCOMPARE(q.title, QStringLiteral("Радиоприёмник Tolva"));
-        QCOMPARE(q.icon, QMessageBox::Warning);
-        QCOMPARE(q.buttons, QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(q.defaultButton, QMessageBox::No);
-        QCOMPARE(q.escapeButton, QMessageBox::No);
-        QVERIFY(q.applicationModal);
-        QVERIFY(q.ownerShown);
-        QCOMPARE(int(FormVisible), -1);
-
-        if (!exits) {
+        Answerer answerer(form, yes);
+        QCOMPARE(form->close(), !hidden || yes);
+        if (hidden) {
+            QCOMPARE(answerer.seen, u"Радиоприёмник Tolva|Закрыть программу?|icon %1|buttons %2|default %3|shown 1"_s
+                                        .arg(QMessageBox::Warning).arg((QMessageBox::Yes | QMessageBox::No).toInt())
+                                        .arg(QMessageBox::No));
+            QCOMPARE(answerer.nested, 1);  // the open question alone decides
+            QCOMPARE(int(FormVisible), -1);
+        } else {
+            QVERIFY(answerer.seen.isEmpty());
+        }
+        if (hidden && !yes) {
             QVERIFY(form->isVisible());
-            QCOMPARE(*fileText(iniPath()), SettingsFile::Format(3));
+            QCOMPARE(fileText(ini.fileName()), SettingsFile::Format(3));
             QVERIFY(icon && icon->isVisible());
-            QCOMPARE(TrayData.icon, icon);
-
-            ExitQuestionAnswerer second(form, Answer::Enter);
+            Answerer second(form, false);
             QVERIFY(form->close());
-            QVERIFY(!second.question().asked);
+            QVERIFY(second.seen.isEmpty());
         }
         QTRY_VERIFY(!alive);
-        QCOMPARE(*fileText(iniPath()), SettingsFile::Format(8));
-        QVERIFY(!TrayData.icon);
         QVERIFY(!icon);
-    }
-
-    // The same through the tray menu itself, with real clicks: hidden, then
-    // "Выход" brings the window back with the question; the next "Выход" ends.
-    void exitFromTrayWhileHidden()
-    {
-        Main();
-        frmForma* const form = MainForm();
-        QVERIFY(form);
-        form->pMenuHideShow_Click();
-
-        ExitQuestionAnswerer answerer(form, Answer::Enter);
-        chooseFromTray(form->pMenuExit);
-        QTRY_VERIFY_WITH_TIMEOUT(answerer.question().asked, 5000);
-        QCOMPARE(answerer.question().defaultButton, QMessageBox::No);
-        QVERIFY(answerer.question().ownerShown);
-        QTRY_VERIFY(!QApplication::activeModalWidget());
-        QCOMPARE(MainForm(), form);
-        QVERIFY(form->isVisible());
-        QVERIFY(!QFile::exists(iniPath()));
-
-        const QPointer<frmForma> alive(form);
-        ExitQuestionAnswerer second(form, Answer::Enter);
-        chooseFromTray(form->pMenuExit);
-        QTRY_VERIFY_WITH_TIMEOUT(!alive, 5000);
-        QVERIFY(!second.question().asked);
-        QCOMPARE(*fileText(iniPath()), SettingsFile::Format(0));
-    }
-
-    // Another close request while the question is open keeps the window; only
-    // the answer decides, and the file is written once, after it.
-    void closeWhileAsking()
-    {
-        Main();
-        frmForma* const form = MainForm();
-        QVERIFY(form);
-        form->pMenuHideShow_Click();
-        NomerRadio = 4;
-        qint32 nested = -1;
-        bool writtenWhileAsked = true;
-        ExitQuestionAnswerer answerer(form, Answer::Yes, [&] {
-            nested = SaveINI(*form);
-            writtenWhileAsked = QFile::exists(iniPath());
-        });
-        const QPointer<frmForma> alive(form);
-        QVERIFY(form->close());
-        QVERIFY(answerer.question().asked);
-        QCOMPARE(nested, 1);
-        QVERIFY(!writtenWhileAsked);
-        QTRY_VERIFY(!alive);
-        QCOMPARE(*fileText(iniPath()), SettingsFile::Format(4));
+        QCOMPARE(fileText(SettingsFile::Path()), written);
+        QCOMPARE(QFileInfo(ini).isDir(), problem == u"unreadable");
     }
 };
 

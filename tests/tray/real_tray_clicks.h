@@ -1,11 +1,8 @@
 #pragma once
 
-// Real pointer clicks on a tray icon, sent through the X server with xdotool.
+// Real pointer clicks and keys, sent through the X server with xdotool.
 #include <QPoint>
 #include <QProcess>
-#include <QSignalSpy>
-#include <QSystemTrayIcon>
-#include <QTest>
 
 namespace RealClicks {
 
@@ -20,28 +17,8 @@ inline bool xdotool(const QStringList& arguments)
 
 inline bool click(const QPoint& at, int button, int repeat = 1)
 {
-    return xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                    QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(repeat),
-                    QStringLiteral("--delay"), QStringLiteral("60"), QString::number(button)});
-}
-
-// Waits until the tray has taken the icon and it answers a click; returns its
-// middle on screen, or a null point. The probe is a single left click, which
-// the icon ignores.
-inline QPoint waitForIcon(QSystemTrayIcon& icon)
-{
-    QSignalSpy activated(&icon, &QSystemTrayIcon::activated);
-    for (int attempt = 0; attempt < 20 && activated.isEmpty(); ++attempt) {
-        QTest::qWait(250);
-        const QRect place = icon.geometry();
-        if (!place.isEmpty())
-            click(place.center(), Left);
-        QTest::qWait(250);
-    }
-    if (activated.isEmpty())
-        return {};
-    QTest::qWait(500);  // the probe must not count as half of a double-click
-    return icon.geometry().center();
+    return xdotool(QStringLiteral("mousemove %1 %2 click --repeat %3 --delay 60 %4")
+                       .arg(at.x()).arg(at.y()).arg(repeat).arg(button).split(u' '));
 }
 
 }  // namespace RealClicks

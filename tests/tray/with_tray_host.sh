@@ -1,62 +1,40 @@
 #!/bin/sh
 # Runs a command on a private X server that has a notification area (trayer),
 # then takes both down again. Usage: with_tray_host.sh command [args...]
-set -u
-
 work=$(mktemp -d) || exit 1
-xvfb_pid=
-tray_pid=
-
+xvfb_pid= tray_pid=
 cleanup() {
-    [ -n "$tray_pid" ] && kill "$tray_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    [ -n "$tray_pid" ] && wait "$tray_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && wait "$xvfb_pid" 2>/dev/null
+    for p in $tray_pid $xvfb_pid; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
     rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
-# Waits up to $2 tenths of a second for command $1 to succeed.
+# Waits up to $2 tenths of a second for command $1 to succeed; else shows log $3.
 wait_for() {
     n=0
     while ! eval "$1" >/dev/null 2>&1; do
         n=$((n + 1))
-        [ "$n" -ge "$2" ] && return 1
+        [ "$n" -ge "$2" ] && { echo "with_tray_host: $3 did not start" >&2; cat "$work/$3.log" >&2; exit 1; }
         sleep 0.1
     done
 }
 
 # The server picks a free display number and writes it to the file.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
-    >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >"$work/Xvfb.log" 2>&1 &
 xvfb_pid=$!
-if ! wait_for 'grep -q "[0-9]" "$work/display"' 100; then
-    echo "with_tray_host: Xvfb did not start" >&2
-    cat "$work/xvfb.log" >&2
-    exit 1
-fi
-DISPLAY=:$(tr -dc 0-9 <"$work/display")
-export DISPLAY
-
+wait_for 'grep -q "[0-9]" "$work/display"' 100 Xvfb
+export DISPLAY=:$(tr -dc 0-9 <"$work/display") QT_QPA_PLATFORM=xcb
 # No session bus: the icon goes to the X tray, not to a status-notifier host.
 unset DBUS_SESSION_BUS_ADDRESS
-export QT_QPA_PLATFORM=xcb
 
 trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
     --SetPartialStrut true --transparent false >"$work/trayer.log" 2>&1 &
 tray_pid=$!
-if ! wait_for 'xdotool search --classname trayer' 100; then
-    echo "with_tray_host: trayer did not start" >&2
-    cat "$work/trayer.log" >&2
-    exit 1
-fi
+wait_for 'xdotool search --classname trayer' 100 trayer
 
 # Should this script be killed outright, the two servers still go.
 parent=$$
-( while kill -0 "$parent" 2>/dev/null; do sleep 1; done
-  kill "$tray_pid" "$xvfb_pid" 2>/dev/null ) >/dev/null 2>&1 &
+( while kill -0 "$parent" 2>/dev/null; do sleep 1; done; kill "$tray_pid" "$xvfb_pid" ) >/dev/null 2>&1 &
 
 "$@"
-status=$?
-exit "$status"
