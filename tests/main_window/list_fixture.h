@@ -11,24 +11,19 @@
 
 #include <memory>
 
-// Fills the one catalog with count made-up stations (0: empty), or with the
-// built-in table when count is 17 and builtIn is set.
-inline void FillCatalog(int count, bool builtIn = false)
+// A fresh main window with its list built, as start-up leaves it, over the
+// built-in stations or, when madeUp >= 0, that many made-up ones.
+inline std::unique_ptr<frmForma> BuiltWindow(qint32 savedStation, int madeUp = -1)
 {
-    if (builtIn) {
+    if (madeUp < 0) {
         // Nothing listens on port 1: tuning stays on this machine.
         LoadRadio(StreamHosts{"127.0.0.1:1", "127.0.0.1:1", "127.0.0.1:1"});
-        return;
+    } else {
+        Radio().Start();
+        for (int i = 0; i < madeUp; ++i)
+            Radio().NewRadio(QStringLiteral("Станция %1").arg(i), QStringLiteral("http://127.0.0.1:1/%1").arg(i),
+                             QStringLiteral("Город"), QStringLiteral("%1 FM").arg(90 + i), QStringLiteral("стиль"));
     }
-    Radio().Start();
-    for (int i = 0; i < count; ++i)
-        Radio().NewRadio(QStringLiteral("Станция %1").arg(i), QStringLiteral("http://127.0.0.1:1/%1").arg(i),
-                         QStringLiteral("Город"), QStringLiteral("%1 FM").arg(90 + i), QStringLiteral("стиль"));
-}
-
-// A fresh main window with its list built, as start-up leaves it.
-inline std::unique_ptr<frmForma> BuiltWindow(qint32 savedStation)
-{
     NomerRadio = savedStation;
     NomerSel = 0;
     NomerLast = -1;
@@ -39,12 +34,6 @@ inline std::unique_ptr<frmForma> BuiltWindow(qint32 savedStation)
     return window;
 }
 
-inline QRgb Rgb(int r, int g, int b)
-{
-    return qRgb(r, g, b);
-}
-
-// Row n of the surface's image is drawn highlighted.
 inline bool RowHighlighted(const QImage& image, int n)
 {
     const int y = 18 * n;

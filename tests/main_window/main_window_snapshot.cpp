@@ -6,9 +6,9 @@
 #include "station_numbers.h"
 
 #include <QApplication>
-#include <QScreen>
-#include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QScreen>
+#include <QTest>
 
 #include <cstdio>
 
@@ -21,36 +21,26 @@ int main(int argc, char** argv)
         return 2;
     }
     LoadRadio();
-    NomerRadio = args.size() > 2 ? args[2].toInt() : 0;
-
+    NomerRadio = args.value(2).toInt();
     frmForma window;
     window.show();
     window.ShowRadio();
     window.activateWindow();
-    const auto settle = [] {
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 300)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    };
-    settle();
-
-    const QString keys = args.size() > 3 ? args[3] : QString();
-    for (const QChar key : keys) {
-        static const QHash<QChar, Qt::Key> map{{'d', Qt::Key_Down},   {'u', Qt::Key_Up},   {'n', Qt::Key_PageDown},
-                                               {'p', Qt::Key_PageUp}, {'h', Qt::Key_Home}, {'e', Qt::Key_End}};
-        if (!map.contains(key))
-            continue;
-        QKeyEvent press(QEvent::KeyPress, map.value(key), Qt::NoModifier);
-        QCoreApplication::sendEvent(window.ListPicture, &press);
+    QTest::qWait(300);
+    const Qt::Key keys[] = {Qt::Key_Down, Qt::Key_Up, Qt::Key_PageDown, Qt::Key_PageUp, Qt::Key_Home, Qt::Key_End};
+    for (const QChar letter : args.value(3)) {
+        if (const int i = QStringLiteral("dunphe").indexOf(letter); i >= 0) {
+            QKeyEvent press(QEvent::KeyPress, keys[i], Qt::NoModifier);
+            QCoreApplication::sendEvent(window.ListPicture, &press);
+        }
     }
-    settle();
+    QTest::qWait(300);
 
     // The whole screen where the platform can, else the window's own rendering.
     QPixmap shot;
+    const QRect frame = window.frameGeometry();
     if (QScreen* screen = window.screen(); screen && QGuiApplication::platformName() == QLatin1String("xcb"))
-        shot = screen->grabWindow(0, window.frameGeometry().x(), window.frameGeometry().y(),
-                                  window.frameGeometry().width(), window.frameGeometry().height());
+        shot = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     if (shot.isNull() || shot.toImage().allGray())
         shot = window.grab();
     if (!shot.save(args[1])) {
