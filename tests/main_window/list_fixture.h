@@ -26,7 +26,6 @@ inline std::unique_ptr<frmForma> BuiltWindow(qint32 savedStation, int madeUp = -
     }
     NomerRadio = savedStation;
     NomerSel = 0;
-    NomerLast = -1;
     auto window = std::make_unique<frmForma>();
     window->usrReklamaX1->setReklamaURL(QStringLiteral("http://127.0.0.1:1/reklama/"));
     window->show();

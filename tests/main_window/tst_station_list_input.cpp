@@ -38,7 +38,6 @@ private Q_SLOTS:
         QTest::newRow("end on 16") << KeyCase{17, 16, -1, Qt::Key_End, 16, 3};
         QTest::newRow("14 stations, page down from 0") << KeyCase{14, 0, -1, Qt::Key_PageDown, 13, 0};
         QTest::newRow("ctrl+down as down") << KeyCase{17, 4, -1, Qt::Key_Down | int(Qt::ControlModifier), 5, 0};
-        QTest::newRow("shift+end as end") << KeyCase{17, 4, -1, Qt::Key_End | int(Qt::ShiftModifier), 16, 3};
         QTest::newRow("left does nothing") << KeyCase{17, 4, -1, Qt::Key_Left, 4, 0};
     }
     void keys()
@@ -55,7 +54,6 @@ private Q_SLOTS:
                         Qt::KeyboardModifiers(c.key & Qt::KeyboardModifierMask));
         QCOMPARE(NomerSel, c.newSel);
         QCOMPARE(window->VScroll1->value(), c.newView);
-        QCOMPARE(window->ListPicture->y(), -18 * c.newView);
         QCOMPARE(NomerRadio, c.saved);  // moving the highlight never tunes
         const QImage after = window->ListPicture->image();
         if (c.newSel == c.saved)
@@ -78,7 +76,6 @@ private Q_SLOTS:
     {
         QFETCH(ClickCase, c);
         const auto window = BuiltWindow(c.saved);
-        const int view = window->VScroll1->value();
         const QImage before = window->ListPicture->image();
         if (c.pressRow >= 0) {
             QTest::mousePress(window->ListPicture, Qt::LeftButton, {}, QPoint(200, 18 * c.pressRow + 1));
@@ -88,7 +85,6 @@ private Q_SLOTS:
         QCOMPARE(window->NomerDown, -1);
         QCOMPARE(NomerSel, c.newSel);
         QCOMPARE(NomerRadio, c.saved);
-        QCOMPARE(window->VScroll1->value(), view);
         const QImage after = window->ListPicture->image();
         if (c.newSel == c.saved)
             QCOMPARE(after, before);
