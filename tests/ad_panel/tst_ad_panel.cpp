@@ -188,6 +188,14 @@ private Q_SLOTS:
         window_->resize(632, 389);
         panel_ = new usrReklamaX(window_.get());
         panel_->setGeometry(4, 0, 625, 73);
+        // The keyboard focus starts off the panel, as in the main window,
+        // where the station list holds it. A focused view that moves to a
+        // new renderer has Qt WebEngine focus the page's first link, which
+        // is then reported like a hovered one.
+        auto* list = new QWidget(window_.get());
+        list->setGeometry(4, 200, 100, 100);
+        list->setFocusPolicy(Qt::StrongFocus);
+        list->setFocus();
         panel_->setReklamaURL(server_.url("/reklama/").toString());
         hoverText_.clear();
         connect(page(), &QWebEnginePage::linkHovered, this, [this](const QString& text) { hoverText_ = text; });
