@@ -6,7 +6,6 @@
 #include "station_numbers.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QScreen>
 #include <QTest>
 
@@ -16,10 +15,8 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() < 2) {
-        std::fprintf(stderr, "usage: %s out.png [saved station] [keys]\n", argv[0]);
-        return 2;
-    }
+    if (args.size() < 2)
+        return std::fprintf(stderr, "usage: %s out.png [saved station] [keys]\n", argv[0]), 2;
     LoadRadio();
     NomerRadio = args.value(2).toInt();
     frmForma window;
@@ -29,10 +26,8 @@ int main(int argc, char** argv)
     QTest::qWait(300);
     const Qt::Key keys[] = {Qt::Key_Down, Qt::Key_Up, Qt::Key_PageDown, Qt::Key_PageUp, Qt::Key_Home, Qt::Key_End};
     for (const QChar letter : args.value(3)) {
-        if (const int i = QStringLiteral("dunphe").indexOf(letter); i >= 0) {
-            QKeyEvent press(QEvent::KeyPress, keys[i], Qt::NoModifier);
-            QCoreApplication::sendEvent(window.ListPicture, &press);
-        }
+        if (const int i = QStringLiteral("dunphe").indexOf(letter); i >= 0)
+            QTest::keyClick(window.ListPicture, keys[i]);
     }
     QTest::qWait(300);
 
@@ -43,10 +38,8 @@ int main(int argc, char** argv)
         shot = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     if (shot.isNull() || shot.toImage().allGray())
         shot = window.grab();
-    if (!shot.save(args[1])) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(args[1]));
-        return 1;
-    }
+    if (!shot.save(args[1]))
+        return std::fprintf(stderr, "cannot write %s\n", qPrintable(args[1])), 1;
     std::printf("%s\n", qPrintable(args[1]));
     return 0;
 }

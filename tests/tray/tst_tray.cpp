@@ -1,36 +1,76 @@
-// The tray module where the desktop has no notification area (offscreen),
-// and the mapping of icon activations onto the main window.
+// The tray, run twice: offscreen, where the desktop has no notification area,
+// and by with_tray_host.sh on a real X tray, clicked for real.
 #include "Tray.h"
 #include "app_globals.h"
+#include "real_tray_clicks.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
 
+using namespace RealClicks;
+
 namespace {
-
-// A stand-in main window with the two parts the tray uses.
-struct Owner {
-    std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
-    QLabel* picIcon = new QLabel(window.get());
-    QMenu* pMenu = new QMenu(window.get());
-    Owner() { TrayAdd(*picIcon, *pMenu, ProgramTitle()); }
-};
-
 enum State { Hidden, Shown, Minimized };
-
-}  // namespace
+}
 
 class TstTray : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<QWidget> window;  // a stand-in main window with the parts the tray uses
+    QLabel* picIcon = nullptr;
+    QMenu* pMenu = nullptr;
+    bool hostTray = false;
+
+    // Adds the icon, waits until it answers a probing left click (which it
+    // ignores) and returns its middle on screen; null if it never does.
+    QPoint addIcon()
+    {
+        TrayAdd(*picIcon, *pMenu, ProgramTitle());
+        if (!TrayData.icon)
+            return {};
+        QSignalSpy activated(TrayData.icon.data(), &QSystemTrayIcon::activated);
+        for (int attempt = 0; attempt < 20 && activated.isEmpty(); ++attempt) {
+            QTest::qWait(250);
+            if (!TrayData.icon->geometry().isEmpty())
+                click(TrayData.icon->geometry().center(), Left);
+            QTest::qWait(250);
+        }
+        QTest::qWait(500);  // the probe must not count as half of a double-click
+        return activated.isEmpty() ? QPoint() : TrayData.icon->geometry().center();
+    }
+
 private Q_SLOTS:
+    void initTestCase()
+    {
+        hostTray = QGuiApplication::platformName() == QLatin1String("xcb");
+        if (hostTray)
+            QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
+        else
+            QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+    }
     void init()
     {
         FormVisible = 0;
         TrayData = {};
+        window = std::make_unique<QWidget>();
+        picIcon = new QLabel(window.get());
+        QPixmap picture(32, 32);
+        picture.fill(Qt::darkRed);
+        picIcon->setPixmap(picture);
+        picIcon->hide();
+        pMenu = new QMenu(window.get());
+        pMenu->addAction(QStringLiteral("Скрыть / Показать"));  // a menu needs an item to open
+    }
+    void cleanup()
+    {
+        if (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
+        window.reset();
     }
 
     void cutTip_data()
@@ -41,9 +81,7 @@ private Q_SLOTS:
         const QString emoji = QString::fromUtf8("\xF0\x9F\x93\xBB");  // one character, two UTF-16 units
         QTest::newRow("33-character name fits") << prefix + QString(33, u'x') << prefix + QString(33, u'x');
         QTest::newRow("34-character name loses one") << prefix + QString(34, u'x') << prefix + QString(33, u'x');
-        QTest::newRow("Cyrillic 100") << QString(100, QChar(0x0416)) << QString(63, QChar(0x0416));
-        QTest::newRow("pair across the cut is dropped whole")
-            << QString(62, u'a') + emoji + u'b' << QString(62, u'a');
+        QTest::newRow("pair across the cut dropped") << QString(62, u'a') + emoji + u'b' << QString(62, u'a');
         QTest::newRow("pair before the cut stays") << QString(61, u'a') + emoji + u'b' << QString(61, u'a') + emoji;
     }
     void cutTip()
@@ -51,24 +89,24 @@ private Q_SLOTS:
         QFETCH(QString, tip);
         QFETCH(QString, shown);
         QCOMPARE(TrayCutTip(tip), shown);
-        Owner owner;
+        TrayAdd(*picIcon, *pMenu, ProgramTitle());
         TrayTip(tip);
         QCOMPARE(TrayData.tip, shown);
     }
 
-    // Without a notification area there is no icon, and the window stays reachable.
+    // No icon, nothing fails, and the window stays reachable.
     void addWithoutTray()
     {
-        QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+        if (hostTray)
+            QSKIP("needs a desktop without a notification area");
         TrayTip(QStringLiteral("before any icon"));
         TrayMessage(QSystemTrayIcon::DoubleClick);
-        Owner owner;
-        owner.window->show();
-        TrayAdd(*owner.picIcon, *owner.pMenu, ProgramTitle());
+        window->show();
+        TrayAdd(*picIcon, *pMenu, ProgramTitle());
         QVERIFY(!TrayData.icon);
-        QVERIFY(owner.window->findChildren<QSystemTrayIcon*>().isEmpty());
+        QVERIFY(window->findChildren<QSystemTrayIcon*>().isEmpty());
         TrayDelete();
-        QVERIFY(owner.window->isVisible());
+        QVERIFY(window->isVisible());
         QCOMPARE(int(FormVisible), 0);
     }
 
@@ -82,30 +120,76 @@ private Q_SLOTS:
         QTest::newRow("double-click leaves it minimized") << int(R::DoubleClick) << int(Minimized) << int(Minimized);
         QTest::newRow("context, hidden") << int(R::Context) << int(Hidden) << int(Hidden);
         QTest::newRow("single click, hidden") << int(R::Trigger) << int(Hidden) << int(Hidden);
-        QTest::newRow("single click, minimized") << int(R::Trigger) << int(Minimized) << int(Minimized);
     }
     void activation()
     {
+        if (hostTray)
+            QSKIP("mapped without a tray; the real clicks follow");
         QFETCH(int, reason);
         QFETCH(int, before);
         QFETCH(int, after);
-        Owner owner;
-        QWidget& window = *owner.window;
+        TrayAdd(*picIcon, *pMenu, ProgramTitle());
         if (before != Hidden) {
             FormVisible = -1;
-            before == Minimized ? window.showMinimized() : window.show();
+            before == Minimized ? window->showMinimized() : window->show();
         }
         QCoreApplication::processEvents();
         TrayMessage(static_cast<QSystemTrayIcon::ActivationReason>(reason));
         QCoreApplication::processEvents();
-        QCOMPARE(window.isVisible(), after != Hidden);
-        QCOMPARE(window.isMinimized(), after == Minimized);
+        QCOMPARE(window->isVisible(), after != Hidden);
+        QCOMPARE(window->isMinimized(), after == Minimized);
         QCOMPARE(int(FormVisible), after == Hidden ? 0 : -1);
-        // The menu is the platform's to open, never the module's.
-        QVERIFY(!owner.pMenu->isVisible());
-
-        owner.window.reset();  // once the owner is gone, activations do nothing
+        QVERIFY(!pMenu->isVisible());  // the platform's to open, never the module's
+        window.reset();  // once the owner is gone, activations do nothing
         TrayMessage(static_cast<QSystemTrayIcon::ActivationReason>(reason));
+    }
+
+    void realClicks_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<int>("repeat");
+        QTest::addColumn<bool>("hidden");
+        QTest::addColumn<bool>("shownAfter");
+        QTest::newRow("right click, shown") << Right << 1 << false << true;
+        QTest::newRow("double-click brings a hidden window back") << Left << 2 << true << true;
+        QTest::newRow("single click, hidden") << Left << 1 << true << false;
+        QTest::newRow("middle click, hidden") << Middle << 1 << true << false;
+    }
+    void realClicks()
+    {
+        if (!hostTray)
+            QSKIP("needs a real tray (with_tray_host.sh)");
+        QFETCH(int, button);
+        QFETCH(int, repeat);
+        QFETCH(bool, hidden);
+        QFETCH(bool, shownAfter);
+        if (!hidden) {
+            FormVisible = -1;
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        }
+        const QPoint at = addIcon();
+        QVERIFY2(!at.isNull(), "the tray did not take the icon");
+        QVERIFY(TrayData.icon->parent() == picIcon && !TrayData.icon->icon().isNull());
+        const QString playing = ProgramTitle() + QStringLiteral(" - Играет: ") + QString(40, QChar(0x0420));
+        TrayTip(playing);
+        QCOMPARE(TrayData.icon->toolTip(), playing.left(63));
+        QSignalSpy menuShows(pMenu, &QMenu::aboutToShow);
+
+        QVERIFY(click(at, button, repeat));
+        QTest::qWait(600);
+        if (button == Right) {  // opened once by the platform, at the pointer; dismissed, it stays closed
+            QTRY_VERIFY_WITH_TIMEOUT(pMenu->isVisible(), 5000);
+            QVERIFY(pMenu->geometry().adjusted(-40, -40, 40, 40).contains(at));
+            QTest::keyClick(pMenu, Qt::Key_Escape);
+            QTest::qWait(300);
+            QVERIFY(!pMenu->isVisible());
+        }
+        QCOMPARE(menuShows.count(), button == Right ? 1 : 0);
+        QCOMPARE(window->isVisible(), shownAfter);
+        QCOMPARE(int(FormVisible), shownAfter ? -1 : 0);
+        if (hidden && shownAfter)
+            QTRY_VERIFY_WITH_TIMEOUT(window->isActiveWindow(), 5000);
     }
 };
 

@@ -1,6 +1,6 @@
 #!/bin/sh
-# Runs a command on a private X server that has a notification area (trayer),
-# then takes both down again. Usage: with_tray_host.sh command [args...]
+# Usage: with_tray_host.sh command [args...]: runs it on a private X server
+# with a notification area (trayer), then takes both down.
 work=$(mktemp -d) || exit 1
 xvfb_pid= tray_pid=
 cleanup() {
@@ -20,7 +20,6 @@ wait_for() {
     done
 }
 
-# The server picks a free display number and writes it to the file.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >"$work/Xvfb.log" 2>&1 &
 xvfb_pid=$!
 wait_for 'grep -q "[0-9]" "$work/display"' 100 Xvfb
@@ -33,7 +32,7 @@ trayer --edge top --align right --widthtype request --height 32 --SetDockType tr
 tray_pid=$!
 wait_for 'xdotool search --classname trayer' 100 trayer
 
-# Should this script be killed outright, the two servers still go.
+# Should this script be killed outright, the servers still go.
 parent=$$
 ( while kill -0 "$parent" 2>/dev/null; do sleep 1; done; kill "$tray_pid" "$xvfb_pid" ) >/dev/null 2>&1 &
 
