@@ -15,55 +15,17 @@
 #include <unistd.h>
 
 namespace {
-// Seconds since boot at which this process started.
-double ProcessStartSeconds()
+QByteArray ProcFile(const QString& pid, const char* name)
 {
-    QFile stat(QStringLiteral("/proc/self/stat"));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = stat.readAll();
-    // Fields after the parenthesised command name; starttime is field 22.
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    return fields.value(19).toDouble() / double(sysconf(_SC_CLK_TCK));
+    QFile file(QStringLiteral("/proc/%1/%2").arg(pid, QLatin1String(name)));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-double NowSeconds()
+// Field n of /proc/<pid>/stat, counted from the state (field 3) on.
+QByteArray StatField(const QString& pid, int n)
 {
-    timespec ts{};
-    clock_gettime(CLOCK_BOOTTIME, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-qint64 ParentOf(const QString& pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    return text.mid(text.lastIndexOf(')') + 2).split(' ').value(1).toLongLong();
-}
-
-qint64 PssKiB(qint64 pid)
-{
-    QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
-    if (!rollup.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : rollup.readAll().split('\n'))
-        if (line.startsWith("Pss:"))
-            return line.mid(4).trimmed().split(' ').value(0).toLongLong();
-    return 0;
-}
-
-// This process and all its descendants.
-QList<qint64> ProcessTree()
-{
-    QList<qint64> tree{qint64(getpid())};
-    const QStringList all = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (qsizetype i = 0; i < tree.size(); ++i)
-        for (const QString& pid : all)
-            if (ParentOf(pid) == tree[i])
-                tree.append(pid.toLongLong());
-    return tree;
+    const QByteArray text = ProcFile(pid, "stat");
+    return text.mid(text.lastIndexOf(')') + 2).split(' ').value(n - 3);
 }
 }  // namespace
 
@@ -77,19 +39,27 @@ int main(int argc, char** argv)
     QTextStream out(stdout);
 
     QObject::connect(panel->WebBrowser1->page(), &QWebEnginePage::loadFinished, &app, [&](bool ok) {
+        timespec now{};
+        clock_gettime(CLOCK_BOOTTIME, &now);
+        const double started = StatField(QStringLiteral("self"), 22).toDouble() / double(sysconf(_SC_CLK_TCK));
         out << "start page shown (" << (ok ? "ok" : "failed") << ") "
-            << qRound((NowSeconds() - ProcessStartSeconds()) * 1000) << " ms after process start\n";
+            << qRound((double(now.tv_sec) + double(now.tv_nsec) / 1e9 - started) * 1000) << " ms after process start\n";
         // Let the renderer settle before the memory is read.
         QTimer::singleShot(3000, &app, [&] {
+            // This process and all its descendants.
+            QStringList tree{QString::number(getpid())};
+            const QStringList all = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+            for (qsizetype i = 0; i < tree.size(); ++i)
+                for (const QString& pid : all)
+                    if (StatField(pid, 4) == tree[i].toLatin1())
+                        tree.append(pid);
             qint64 total = 0;
-            for (const qint64 pid : ProcessTree()) {
-                const qint64 pss = PssKiB(pid);
-                total += pss;
-                QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-                comm.open(QIODevice::ReadOnly);
-                out << "  pid " << pid << " " << comm.readAll().trimmed() << ": " << pss << " KiB\n";
-            }
-            out << "PSS of the process tree: " << total << " KiB (" << (total + 512) / 1024 << " MiB)\n";
+            for (const QString& pid : tree)
+                for (const QByteArray& line : ProcFile(pid, "smaps_rollup").split('\n'))
+                    if (line.startsWith("Pss:"))
+                        total += line.mid(4).trimmed().split(' ').value(0).toLongLong();
+            out << "PSS of the " << tree.size() << " processes: " << total << " KiB (" << (total + 512) / 1024
+                << " MiB)\n";
             out.flush();
             app.quit();
         });

@@ -7,26 +7,16 @@
 
 #include <functional>
 
-// Stands in for the desktop's default handler while a test runs: whatever
-// the code under test asks the desktop to open is recorded here instead of
-// starting a browser.
+// Stands in for the desktop's default handlers while a test runs: what the
+// code under test asks the desktop to open is recorded instead of opened.
 class OpenedUrls : public QObject {
     Q_OBJECT
 public:
-    OpenedUrls()
-    {
-        for (const char* scheme : Schemes)
-            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
-    }
-    ~OpenedUrls() override
-    {
-        for (const char* scheme : Schemes)
-            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
-    }
+    OpenedUrls() { for (const char* scheme : Schemes) QDesktopServices::setUrlHandler(scheme, this, "open"); }
+    ~OpenedUrls() override { for (const char* scheme : Schemes) QDesktopServices::unsetUrlHandler(scheme); }
 
     QList<QUrl> urls;
-    // Runs at the moment of opening, to look at the state of the caller then.
-    std::function<void(const QUrl&)> onOpen;
+    std::function<void(const QUrl&)> onOpen;  // runs at the moment of opening
 
 public Q_SLOTS:
     void open(const QUrl& url)

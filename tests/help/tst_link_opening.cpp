@@ -40,9 +40,6 @@ private Q_SLOTS:
             << QByteArray("http://a.example/%27%3E%3Cscript%3Ealert(1)%3C/script%3E%3Ca%20href=%22x%22");
         QTest::newRow("ampersand is not a character reference")
             << "http://a.example/?a=1&copy=2" << QByteArray("http://a.example/?a=1&amp;copy=2");
-        // The page stays one ASCII line, so valid Windows-1251.
-        QTest::newRow("line break and Cyrillic") << "http://a.example/\r\nРа"
-                                                 << QByteArray("http://a.example/%0D%0A%D0%A0%D0%B0");
     }
     void redirectPage()
     {
@@ -55,12 +52,10 @@ private Q_SLOTS:
     // a later, shorter page replaces the earlier one whole.
     void writesFirstOpenablePage_data()
     {
-        QTest::addColumn<int>("blocked");  // -1: the program folder is missing
+        QTest::addColumn<int>("blocked");  // names taken by folders; -1: no program folder
         QTest::addColumn<int>("calls");
-        QTest::newRow("0.html") << 0 << 1;
         QTest::newRow("0.html reused") << 0 << 2;
         QTest::newRow("0.html a folder") << 1 << 1;
-        QTest::newRow("0 to 2 folders") << 3 << 1;
         QTest::newRow("every name taken") << RedirectPageAttempts << 1;
         QTest::newRow("folder missing") << -1 << 1;
     }
@@ -72,8 +67,7 @@ private Q_SLOTS:
             SetProgramFolder(dir_->filePath("missing"));
         for (int n = 0; n < blocked; ++n)
             QVERIFY(QDir().mkdir(page(n)));  // a folder cannot be opened for writing, even by root
-        bool ran = false;
-        bool ranBeforeOpen = false;
+        bool ran = false, ranBeforeOpen = false;
         QTimer::singleShot(0, this, [&ran] { ran = true; });
         opened_.onOpen = [&](const QUrl&) { ranBeforeOpen = ran; };
         if (calls > 1)
@@ -87,30 +81,23 @@ private Q_SLOTS:
         QCOMPARE(opened_.urls, QList<QUrl>(calls, QUrl::fromLocalFile(page(blocked))));
         QVERIFY(ranBeforeOpen);
         QFile f(page(blocked));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), Head + "http://tolva.example/" + Tail);
-        QVERIFY(!QFile::exists(page(blocked + 1)));
+        QCOMPARE(f.open(QIODevice::ReadOnly) ? f.readAll() : "<unreadable>", Head + "http://tolva.example/" + Tail);
     }
 
     // From another current folder that holds files of the same names, a bare
-    // name still means the program folder, and a file missing there opens nothing.
-    void opensWhatItIsGiven()
+    // name still means the program folder; a file missing there opens nothing.
+    void bareNameMeansTheProgramFolder()
     {
         QTemporaryDir elsewhere;
-        QVERIFY(elsewhere.isValid());
         for (const QString& name : {dir_->filePath("Справка.html"), elsewhere.filePath("Справка.html"),
-                                    elsewhere.filePath("elsewhere.html")}) {
-            QFile f(name);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-        }
+                                    elsewhere.filePath("elsewhere.html")})
+            QVERIFY(QFile(name).open(QIODevice::WriteOnly));
         const QString before = QDir::currentPath();
         QVERIFY(QDir::setCurrent(elsewhere.path()));
-        for (const char* file : {"Справка.html", "elsewhere.html", "", "http://tolva.example/a?b=c"})
-            ShellOpen(QString::fromUtf8(file));
-        ShellOpen(dir_->filePath("none.html"));
+        ShellOpen(QStringLiteral("Справка.html"));
+        ShellOpen(QStringLiteral("elsewhere.html"));
         QDir::setCurrent(before);
-        QCOMPARE(opened_.urls, (QList<QUrl>{QUrl::fromLocalFile(dir_->filePath("Справка.html")),
-                                             QUrl("http://tolva.example/a?b=c")}));
+        QCOMPARE(opened_.urls, QList<QUrl>{QUrl::fromLocalFile(dir_->filePath("Справка.html"))});
     }
 };
 
