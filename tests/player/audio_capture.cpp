@@ -1,28 +1,19 @@
 #include "audio_capture.h"
 
 #include <gst/app/gstappsink.h>
-#include <gst/gst.h>
 
 #include <cmath>
 #include <mutex>
 #include <vector>
 
 namespace {
-
 constexpr int Rate = 44100;
-constexpr qint64 DeviceBufferNs = 200 * GST_MSECOND;
-
-qint64 nowNs()
-{
-    return g_get_monotonic_time() * 1000;
 }
-
-} // namespace
 
 struct AudioCapture::State {
     mutable std::mutex mutex;
     qint64 first = 0;
-    qint64 lastEnd = 0;          // arrival time of the last buffer plus its length
+    qint64 lastEnd = 0;          // when the audio heard so far ends
     qint64 samples = 0;
     std::vector<qint64> gaps;    // ns
     std::vector<qint16> recent;  // last half second
@@ -35,42 +26,19 @@ struct AudioCapture::State {
             first = at;
         else if (at > lastEnd)
             gaps.push_back(at - lastEnd);
-        lastEnd = std::min(std::max(at, lastEnd) + duration, at + duration + DeviceBufferNs);
+        lastEnd = std::min(std::max(at, lastEnd) + duration, at + duration + 200 * GST_MSECOND);
         samples += count;
         recent.insert(recent.end(), data, data + count);
-        const size_t keep = Rate / 2;
-        if (recent.size() > keep)
-            recent.erase(recent.begin(), recent.end() - keep);
+        if (recent.size() > Rate / 2)
+            recent.erase(recent.begin(), recent.end() - Rate / 2);
     }
 };
-
-namespace {
-
-GstFlowReturn onSample(GstAppSink* sink, gpointer data)
-{
-    auto* s = static_cast<std::shared_ptr<AudioCapture::State>*>(data)->get();
-    GstSample* sample = gst_app_sink_pull_sample(sink);
-    if (!sample)
-        return GST_FLOW_OK;
-    GstBuffer* buffer = gst_sample_get_buffer(sample);
-    GstMapInfo map;
-    if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-        s->add(reinterpret_cast<const qint16*>(map.data), int(map.size / 2), nowNs());
-        gst_buffer_unmap(buffer, &map);
-    }
-    gst_sample_unref(sample);
-    return GST_FLOW_OK;
-}
-
-} // namespace
 
 AudioCapture::AudioCapture() : d(std::make_shared<State>())
 {
     if (!gst_is_initialized())
         gst_init(nullptr, nullptr);
 }
-
-AudioCapture::~AudioCapture() = default;
 
 GstElement* AudioCapture::makeSink()
 {
@@ -81,7 +49,20 @@ GstElement* AudioCapture::makeSink()
     g_object_set(sink, "caps", caps, "sync", TRUE, nullptr);
     gst_caps_unref(caps);
     GstAppSinkCallbacks callbacks{};
-    callbacks.new_sample = onSample;
+    callbacks.new_sample = [](GstAppSink* appsink, gpointer data) {
+        if (GstSample* sample = gst_app_sink_pull_sample(appsink)) {
+            GstBuffer* buffer = gst_sample_get_buffer(sample);
+            GstMapInfo map;
+            if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+                static_cast<std::shared_ptr<State>*>(data)->get()->add(
+                    reinterpret_cast<const qint16*>(map.data), int(map.size / 2),
+                    g_get_monotonic_time() * 1000);
+                gst_buffer_unmap(buffer, &map);
+            }
+            gst_sample_unref(sample);
+        }
+        return GST_FLOW_OK;
+    };
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, new std::shared_ptr<State>(d),
                                [](gpointer p) { delete static_cast<std::shared_ptr<State>*>(p); });
     return sink;
@@ -95,9 +76,7 @@ void AudioCapture::addSamples(const qint16* samples, int count, qint64 playNs)
 void AudioCapture::reset()
 {
     const std::lock_guard lock(d->mutex);
-    d->first = 0;
-    d->lastEnd = 0;
-    d->samples = 0;
+    d->first = d->lastEnd = d->samples = 0;
     d->gaps.clear();
     d->recent.clear();
 }
@@ -114,33 +93,26 @@ double AudioCapture::secondsReceived() const
     return double(d->samples) / Rate;
 }
 
-double AudioCapture::frequency() const
-{
-    const std::lock_guard lock(d->mutex);
-    const std::vector<qint16>& r = d->recent;
-    if (r.size() < Rate / 10)
-        return 0;
-    double energy = 0;
-    int crossings = 0;
-    for (size_t i = 1; i < r.size(); ++i) {
-        energy += double(r[i]) * r[i];
-        if (r[i - 1] < 0 && r[i] >= 0)
-            ++crossings;
-    }
-    if (energy / r.size() < 300.0 * 300.0)
-        return 0;   // too quiet to be the tone
-    return crossings * double(Rate) / r.size();
-}
-
 double AudioCapture::level() const
 {
     const std::lock_guard lock(d->mutex);
-    if (d->recent.empty())
-        return 0;
     double energy = 0;
     for (const qint16 v : d->recent)
         energy += double(v) * v;
-    return std::sqrt(energy / d->recent.size());
+    return d->recent.empty() ? 0 : std::sqrt(energy / d->recent.size());
+}
+
+double AudioCapture::frequency() const
+{
+    const double rms = level();
+    const std::lock_guard lock(d->mutex);
+    const std::vector<qint16>& r = d->recent;
+    if (r.size() < Rate / 10 || rms < 300)
+        return 0;   // too short or too quiet to be the tone
+    int crossings = 0;
+    for (size_t i = 1; i < r.size(); ++i)
+        crossings += r[i - 1] < 0 && r[i] >= 0;
+    return crossings * double(Rate) / r.size();
 }
 
 QList<qint64> AudioCapture::gapsMs(qint64 minMs) const
@@ -159,10 +131,6 @@ qint64 AudioCapture::silentMs(qint64 minMs) const
     for (const qint64 g : gapsMs(minMs))
         total += g;
     const std::lock_guard lock(d->mutex);
-    if (d->first != 0) {
-        const qint64 open = (nowNs() - d->lastEnd) / 1000000;
-        if (open > minMs)
-            total += open;
-    }
-    return total;
+    const qint64 open = d->first ? (g_get_monotonic_time() * 1000 - d->lastEnd) / 1000000 : 0;
+    return open > minMs ? total + open : total;
 }

@@ -44,7 +44,6 @@ void TestPlaylist::parses_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("kind");
     QTest::addColumn<QStringList>("entries");
-    const QString base = QStringLiteral("http://h/dir/list");
     QTest::newRow("m3u, relative and absolute")
         << QByteArray("#EXTM3U\n#EXTINF:-1,One\nhttp://a/1\n\nrel/2.mp3\r\n") << int(PlaylistKind::M3u)
         << QStringList{"http://a/1", "http://h/dir/rel/2.mp3"};

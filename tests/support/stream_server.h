@@ -2,55 +2,67 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QMutex>
 #include <QString>
 
 #include <memory>
 
+class QTcpServer;
+class QTcpSocket;
 class QThread;
-class StreamServerWorker;
 
-// A small HTTP server on 127.0.0.1 for player tests and the benchmark. It runs on a thread of
-// its own, so a busy or blocked test thread does not starve the streams it sends.
-// Streams loop their audio in real time, optionally after a burst, stalling, with ICY titles.
+// An HTTP server on 127.0.0.1 for player tests and the benchmark, on a thread of its own so that
+// a busy test thread does not starve its streams. Unknown paths get 404.
 class StreamServer {
 public:
     struct Stream {
-        QByteArray audio;                       // looped endlessly
+        QByteArray audio;                       // looped endlessly, in real time
         QByteArray contentType = "audio/mpeg";
-        int bytesPerSecond = 16000;             // 128 kbit/s
+        int bytesPerSecond = 16000;
         double burstSeconds = 0;                // sent at once on connect
         double stallEverySeconds = 0;           // 0: never stalls
         double stallForSeconds = 0;             // what a stall held back is sent right after it
         double closeAfterSeconds = 0;           // 0: endless
-        QByteArray icyTitle;                    // sent as StreamTitle when the client asks for it
+        QByteArray icyTitle;                    // StreamTitle, when the client asks for metadata
     };
 
     StreamServer();
     ~StreamServer();
-    StreamServer(const StreamServer&) = delete;
-    StreamServer& operator=(const StreamServer&) = delete;
 
-    quint16 start(quint16 port = 0);   // returns the port, 0 on failure
-    quint16 port() const { return port_; }
-    QString url(const QString& path) const;
-    QString host() const;              // "127.0.0.1:port"
+    quint16 start();                   // the port, 0 on failure
+    QString host() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+    QString url(const QString& path) const { return QStringLiteral("http://") + host() + path; }
 
-    void addFile(const QString& path, const QByteArray& body,
-                 const QByteArray& contentType = "text/plain");
-    void addRedirect(const QString& path, const QString& target);
-    void addStatus(const QString& path, int status);
-    void addStream(const QString& path, const Stream& stream);
-    void addHang(const QString& path);   // accepts and reads, never answers
-
+    void addFile(const QString& path, const QByteArray& body, const QByteArray& type = "text/plain")
+    {
+        add(path, {Route::File, {.audio = body, .contentType = type}});
+    }
+    void addStream(const QString& path, const Stream& stream) { add(path, {Route::Live, stream}); }
+    void addHang(const QString& path) { add(path, {Route::Hang, {}}); }   // never answers
     // Down: the port refuses and open connections are cut; up again on the same port.
     void setDown(bool down);
 
-    int requests(const QString& path) const;
-    int openConnections(const QString& path) const;
-    qint64 bytesSent(const QString& path) const;
+    int requests(const QString& path) const { return counters(path).requests; }
+    int openConnections(const QString& path) const { return counters(path).open; }
 
 private:
+    struct Route {
+        enum { File, Hang, Live } kind;
+        Stream s;   // a file's body is in s.audio
+    };
+    struct Counters {
+        int requests = 0;
+        int open = 0;
+    };
+    void answer(QTcpSocket* socket, const QByteArray& request);
+    void stream(QTcpSocket* socket, const Stream& s, bool icy);
+    void add(const QString& path, const Route& route);
+    Counters counters(const QString& path) const;
+
     std::unique_ptr<QThread> thread_;
-    StreamServerWorker* worker_ = nullptr;   // lives on thread_, deleted there
+    QTcpServer* server_;   // lives on thread_, and so do its sockets
+    mutable QMutex mutex_;
+    QHash<QString, Route> routes_;
+    QHash<QString, Counters> counters_;
     quint16 port_ = 0;
 };
