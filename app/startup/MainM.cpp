@@ -7,6 +7,7 @@
 #include "frmForma.h"
 #include "settings_file.h"
 
+#include <QApplication>
 #include <QPointer>
 
 #include <stdexcept>
@@ -44,6 +45,9 @@ void Main()
             auto* created = new frmForma;
             created->setAttribute(Qt::WA_DeleteOnClose);
             created->setExitRoutine([created] { return SaveINI(*created); });
+            // The window closing is the program's end, whichever way it closed:
+            // a window closed while hidden never counts as the last one closed.
+            QObject::connect(created, &QObject::destroyed, qApp, &QCoreApplication::quit);
             form = created;
         }
         form->show();

@@ -5,6 +5,8 @@
 #include "settings_file.h"
 
 #include <QCoreApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
@@ -13,6 +15,22 @@ namespace {
 
 bool asking = false;  // the question is on screen
 
+// Room beside the title for the window manager's icon and buttons.
+constexpr int TitleBarExtras = 120;
+
+// The box is as wide as its text, which is shorter than its title; window
+// managers draw the title bold and larger, and cut it where it does not fit.
+void makeRoomForTitle(QMessageBox& box)
+{
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
+    const int width = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + TitleBarExtras;
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+}
+
 // Yes, No with No preselected; closing the box also answers No.
 bool userConfirmsExit(QWidget& form)
 {
@@ -20,6 +38,7 @@ bool userConfirmsExit(QWidget& form)
                     QMessageBox::Yes | QMessageBox::No, &form);
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
+    makeRoomForTitle(box);
     return box.exec() == QMessageBox::Yes;
 }
 

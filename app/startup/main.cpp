@@ -1,4 +1,5 @@
 #include "MainM.h"
+#include "qt_translations.h"
 
 #include <QApplication>
 
@@ -6,6 +7,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolva"));
+    LoadQtTranslations();
     Main();
     // Without its window the program could never be closed: do not linger.
     if (!MainForm())
