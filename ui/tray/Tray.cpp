@@ -2,9 +2,14 @@
 
 #include "app_globals.h"
 
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPixmap>
 
 TrayRecord TrayData;
@@ -25,6 +30,52 @@ QIcon iconOf(const QLabel& picIcon)
     return picIcon.window()->windowIcon();
 }
 
+// Qt's own choice: a status-notifier host on the session bus takes the icon
+// where there is one (always off X11), else the X notification area.
+bool hostSpeaksStatusNotifier()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return true;
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(watcher))
+        return false;
+    QDBusInterface properties(watcher, QStringLiteral("/StatusNotifierWatcher"), watcher, bus);
+    return properties.property("IsStatusNotifierHostRegistered").toBool();
+}
+
+// The X notification area's icon opens its menu when the right button goes
+// down, so the second press of a right double-click only closes it again.
+// Here the menu opens at every right-button release instead.
+class RightReleaseOpensMenu : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick
+            && type != QEvent::MouseButtonRelease)
+            return false;
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::RightButton || !watched->inherits("QSystemTrayIconSys"))
+            return false;
+        if (type == QEvent::MouseButtonRelease)
+            TrayMessage(QSystemTrayIcon::Context);
+        return true;
+    }
+};
+
+void watchXTrayClicks()
+{
+    static QPointer<RightReleaseOpensMenu> filter;
+    if (!filter) {
+        filter = new RightReleaseOpensMenu(qApp);
+        qApp->installEventFilter(filter);
+    }
+}
+
 }  // namespace
 
 QString TrayCutTip(const QString& Tip)
@@ -41,14 +92,19 @@ void TrayAdd(QLabel& picIcon, QMenu& pMenu, const QString& Tip)
     TrayData.owner = &picIcon;
     TrayData.menu = &pMenu;
     TrayData.tip = TrayCutTip(Tip);
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
+    // On X11 the icon goes up even before there is a notification area: Qt
+    // puts it in as soon as one appears (a panel started after the program).
+    if (!QSystemTrayIcon::isSystemTrayAvailable() && QGuiApplication::platformName() != QLatin1String("xcb"))
         return;  // no notification area: the window keeps its taskbar entry instead
 
     delete TrayData.icon.data();  // a second add replaces the icon instead of doubling it
+    TrayData.statusNotifier = hostSpeaksStatusNotifier();
     auto* icon = new QSystemTrayIcon(iconOf(picIcon), &picIcon);
     icon->setToolTip(TrayData.tip);
-    // The platform opens the menu itself (X11 tray, status-notifier host, ...).
-    icon->setContextMenu(&pMenu);
+    if (TrayData.statusNotifier)
+        icon->setContextMenu(&pMenu);  // the host shows it, at a right-button release
+    else
+        watchXTrayClicks();
     QObject::connect(icon, &QSystemTrayIcon::activated, icon, &TrayMessage);
     TrayData.icon = icon;
     icon->show();
@@ -80,12 +136,26 @@ void TrayMessage(QSystemTrayIcon::ActivationReason reason)
         QWidget* const form = mainWindow();
         if (!form)
             return;
+        // A status-notifier host reports its left click as the icon's
+        // activation and never a double-click: that activation is the one
+        // that brings the window back. On the X tray it is a single click.
+        if (reason == QSystemTrayIcon::Trigger && TrayData.statusNotifier)
+            reason = QSystemTrayIcon::DoubleClick;
+        // The About window is modal: its owner must not change under it.
+        if (QWidget* modal = QApplication::activeModalWidget();
+            modal && (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Context)) {
+            modal->raise();
+            modal->activateWindow();
+            return;
+        }
         switch (reason) {
         case QSystemTrayIcon::Context:
-            // The menu is already on its way; a shown window comes to the front
-            // so the menu's choice lands on it. A hidden one stays hidden.
+            // A shown window comes to the front so the menu's choice lands on
+            // it; a hidden one stays hidden.
             if (form->isVisible())
                 form->activateWindow();
+            if (!TrayData.statusNotifier && TrayData.menu)
+                TrayData.menu->popup(QCursor::pos());
             break;
         case QSystemTrayIcon::DoubleClick:
             if (FormVisible == 0) {
