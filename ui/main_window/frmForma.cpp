@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
+#include <QWheelEvent>
 
 frmForma::frmForma(QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -43,7 +44,8 @@ void frmForma::buildControls()
     picBox->setGeometry(4, 130, 624, 255);
     picBox->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     picBox->setLineWidth(2);
-    picBox->setFocusPolicy(Qt::ClickFocus);
+    // Takes the focus by click and by Tab, and hands it to the list at once.
+    picBox->setFocusPolicy(Qt::StrongFocus);
     QPalette viewportPalette = picBox->palette();
     viewportPalette.setColor(QPalette::Window, StationList::ViewportBackground());
     picBox->setPalette(viewportPalette);
@@ -57,7 +59,9 @@ void frmForma::buildControls()
     viewport_->setAutoFillBackground(true);
 
     ListPicture = new RetainedSurface(StationList::Background(), viewport_);
-    QFont listFont(QStringLiteral("DejaVu Sans"));
+    // Metric twin of Arial, whose widths are close to the design font's, so
+    // the longest texts end before the scrollbar.
+    QFont listFont(QStringLiteral("Liberation Sans"));
     listFont.setStyleHint(QFont::SansSerif);
     listFont.setBold(true);
     listFont.setPixelSize(11);  // 8.25 pt at 96 dpi; the whole layout is in those pixels
@@ -71,6 +75,8 @@ void frmForma::buildControls()
     VScroll1->setSingleStep(1);
     VScroll1->setPageStep(StationList::PageRows);
     VScroll1->raise();
+    // A click on the scrollbar focuses it, which hands the focus to the list.
+    VScroll1->setFocusPolicy(Qt::ClickFocus);
 
     picIcon = new QLabel(client);
     picIcon->setGeometry(0, 16, 36, 36);
@@ -85,6 +91,10 @@ void frmForma::buildControls()
     WindowsMediaPlayer->setGeometry(4, 80, 624, 46);
 
     ListPicture->setFocus();
+    // Focus that leaves the list by Tab lands on the viewport.
+    setTabOrder(ListPicture, picBox);
+    // The wheel anywhere over the list turns the scrollbar.
+    picBox->installEventFilter(this);
 
     connect(VScroll1, &QScrollBar::valueChanged, this, &frmForma::VScroll1_Change);
     connect(VScroll1, &QScrollBar::sliderMoved, this, &frmForma::VScroll1_Scroll);
@@ -143,6 +153,33 @@ void frmForma::showEvent(QShowEvent* event)
         }
     }
     QMainWindow::showEvent(event);
+}
+
+bool frmForma::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == picBox && event->type() == QEvent::Wheel) {
+        // Wheel events not taken by the list rise to its viewport; the
+        // scrollbar takes them as it takes its own, so the view moves and
+        // the highlight stays.
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        const QPointF at = VScroll1->mapFromGlobal(wheel->globalPosition());
+        QWheelEvent forwarded(at, wheel->globalPosition(), wheel->pixelDelta(), wheel->angleDelta(), wheel->buttons(),
+                              wheel->modifiers(), wheel->phase(), wheel->inverted(), wheel->source());
+        QCoreApplication::sendEvent(VScroll1, &forwarded);
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool frmForma::focusNextPrevChild(bool next)
+{
+    // Tab and Shift+Tab from the list both land on the viewport, which hands
+    // the focus back, so the keys stay with the list.
+    if (ListPicture->hasFocus()) {
+        picBox->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+    return QMainWindow::focusNextPrevChild(next);
 }
 
 void frmForma::onFocusChanged(QWidget*, QWidget* now)

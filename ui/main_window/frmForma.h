@@ -81,11 +81,14 @@ public Q_SLOTS:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void Form_Unload(qint16& Cancel);
     void SetupScroll();
     void tune();
+    void updateReStart();
     void moveSurfaceToScroll();
     void onFocusChanged(QWidget* old, QWidget* now);
 
@@ -95,4 +98,5 @@ private:
     QWidget* viewport_ = nullptr;  // picBox's client area, the parent of ListPicture
     std::function<qint32()> exitRoutine_;
     bool centred_ = false;
+    bool tuned_ = false;  // a station has been tuned since start
 };

@@ -107,6 +107,13 @@ void frmForma::ListPicture_DblClick()
 void frmForma::tune()
 {
     OpenRadio(*this, *WindowsMediaPlayer, *usrReklamaX1);
-    // Once a station has been tuned, the tray menu can reconnect to it.
-    pMenuReStart->setEnabled(true);
+    tuned_ = true;
+    updateReStart();
+}
+
+void frmForma::updateReStart()
+{
+    // The reconnect item tunes the highlighted row, so it is offered only
+    // while that row is the station playing.
+    pMenuReStart->setEnabled(tuned_ && NomerSel == NomerRadio);
 }

@@ -34,6 +34,7 @@ void frmForma::Add(qint32 Index, qint32 NewLine)
 
     if (Index == 0)
         return;
+    updateReStart();
     ListPicture->drawHorizontalLine(0, LastX, y, HighlightTopEdge());
     ListPicture->drawHorizontalLine(0, LastX, y + BandHeight - 1, HighlightBottomEdge());
     if (NewLine == 1)
