@@ -1,5 +1,7 @@
 #include "silent_page.h"
 
+#include <QAuthenticator>
+#include <QCoreApplication>
 #include <QWebEngineCertificateError>
 #include <QWebEngineClientCertificateSelection>
 #include <QWebEngineFileSystemAccessRequest>
@@ -24,7 +26,12 @@ SilentPage::SilentPage(QWebEngineProfile* profile, QObject* parent)
             [](QWebEngineFileSystemAccessRequest request) { request.reject(); });
     connect(this, &QWebEnginePage::registerProtocolHandlerRequested, this,
             [](QWebEngineRegisterProtocolHandlerRequest request) { request.reject(); });
-    // Authentication: leaving the authenticator untouched cancels the request.
+    // A null authenticator refuses at once; one left as it came would be
+    // answered with empty credentials, and the browser would ask again and again.
+    connect(this, &QWebEnginePage::authenticationRequired, this,
+            [](const QUrl&, QAuthenticator* authenticator) { *authenticator = QAuthenticator(); });
+    connect(this, &QWebEnginePage::proxyAuthenticationRequired, this,
+            [](const QUrl&, QAuthenticator* authenticator, const QString&) { *authenticator = QAuthenticator(); });
 }
 
 void SilentPage::setNavigationFilter(NavigationFilter filter)
@@ -37,9 +44,9 @@ void SilentPage::setNewWindowHandler(NewWindowHandler handler)
     newWindow_ = std::move(handler);
 }
 
-bool SilentPage::acceptNavigationRequest(const QUrl&, NavigationType, bool)
+bool SilentPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame)
 {
-    return !(cancelNavigation_ && cancelNavigation_());
+    return !(cancelNavigation_ && cancelNavigation_(url, type, isMainFrame));
 }
 
 QWebEnginePage* SilentPage::createWindow(WebWindowType)
@@ -56,9 +63,18 @@ QStringList SilentPage::chooseFiles(FileSelectionMode, const QStringList&, const
 
 void SilentPage::javaScriptAlert(const QUrl&, const QString&) {}
 
-bool SilentPage::javaScriptConfirm(const QUrl&, const QString&)
+bool SilentPage::javaScriptConfirm(const QUrl&, const QString& msg)
 {
-    return false;
+    // Qt asks here, with its own text, whether a page whose "beforeunload"
+    // handler objects may be left: it always may, or a page the user once
+    // clicked in would keep every later advertisement out.
+    return msg == LeavePageQuestion();
+}
+
+QString SilentPage::LeavePageQuestion()
+{
+    return QCoreApplication::translate("QWebEnginePage",
+                                       "Are you sure you want to leave this page? Changes that you made may not be saved.");
 }
 
 bool SilentPage::javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*)

@@ -5,8 +5,9 @@
 #include <functional>
 
 // A web page that never shows a dialog of its own and never opens a window:
-// script dialogs are answered "no" at once, file choosers choose nothing,
-// certificate errors and permission requests are refused without asking.
+// script dialogs are answered "no" at once (leaving the page: always yes),
+// file choosers choose nothing, certificate errors, permission and
+// authentication requests are refused without asking.
 // Its owner decides about navigations and new-window requests.
 class SilentPage : public QWebEnginePage {
     Q_OBJECT
@@ -14,7 +15,7 @@ class SilentPage : public QWebEnginePage {
 public:
     // Asked before every navigation, the page's own loads included; true
     // cancels it.
-    using NavigationFilter = std::function<bool()>;
+    using NavigationFilter = std::function<bool(const QUrl& url, NavigationType type, bool isMainFrame)>;
     // Told of every request for a new window; the window is never created.
     using NewWindowHandler = std::function<void()>;
 
@@ -22,6 +23,9 @@ public:
 
     void setNavigationFilter(NavigationFilter filter);
     void setNewWindowHandler(NewWindowHandler handler);
+
+    // Qt's question before a page whose "beforeunload" handler objects is left.
+    static QString LeavePageQuestion();
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;

@@ -5,6 +5,7 @@
 #include "reklama_address.h"
 #include "silent_page.h"
 
+#include <QApplication>
 #include <QRandomGenerator>
 #include <QWebEngineView>
 
@@ -35,7 +36,16 @@ usrReklamaX::~usrReklamaX()
 
 void usrReklamaX::UserControl_Initialize()
 {
-    page_->setNavigationFilter([this] { return WebBrowser1_BeforeNavigate2(); });
+    page_->setNavigationFilter([this](const QUrl& url, QWebEnginePage::NavigationType type, bool isMainFrame) {
+        // A link the user clicked has shown its address even when the
+        // browser reported no hover (a page loaded under a resting pointer).
+        if (type == QWebEnginePage::NavigationTypeLinkClicked && isMainFrame && userClick_.isValid()
+            && !userClick_.hasExpired(UserClickMs) && IsWebAddress(url.toString()))
+            StatusURL = url.toString();
+        return WebBrowser1_BeforeNavigate2();
+    });
+    // Clicks inside the view go to widgets it makes and replaces itself.
+    qApp->installEventFilter(this);
     page_->setNewWindowHandler([this] { WebBrowser1_NewWindow2(); });
     connect(page_.get(), &QWebEnginePage::linkHovered, this, &usrReklamaX::WebBrowser1_StatusTextChange);
     WebBrowser1->setPage(page_.get());
@@ -51,6 +61,14 @@ void usrReklamaX::Start()
     StatusURL.clear();
     const int n = int(QRandomGenerator::global()->bounded(ReklamaPageCount));
     page_->load(ReklamaPage(ReklamaURL, n));
+}
+
+bool usrReklamaX::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease && watched->isWidgetType()
+        && WebBrowser1->isAncestorOf(static_cast<QWidget*>(watched)))
+        userClick_.start();
+    return QWidget::eventFilter(watched, event);
 }
 
 void usrReklamaX::setReklamaURL(const QString& url)

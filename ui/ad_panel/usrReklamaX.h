@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 
@@ -32,6 +33,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void UserControl_Initialize();
@@ -46,4 +48,8 @@ private:
     std::unique_ptr<SilentPage> page_;
     QString StatusURL;
     QString ReklamaURL;
+    // When the user last released a mouse button over the page: a link
+    // navigation that soon after is theirs.
+    QElapsedTimer userClick_;
+    static constexpr qint64 UserClickMs = 1000;
 };
