@@ -2,6 +2,7 @@
 
 #include "LinkLabel.h"
 #include "SaveFileUrlm.h"
+#include "skip_taskbar.h"
 #include "tolva_config.h"
 
 #include <QApplication>
@@ -11,6 +12,9 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QWindow>
 #include <QUrl>
 #include <QtMath>
 
@@ -84,6 +88,12 @@ frmOprog::frmOprog(QWidget* parent)
     OK->setObjectName(QStringLiteral("OK"));
     OK->setGeometry(256, 164, 89, 33);
     OK->setDefault(true);
+    // Drawn flat in the window's grey, as the design's graphical button; the
+    // style would tint a default button with its highlight colour.
+    OK->setStyleSheet(QStringLiteral("QPushButton { background-color: rgb(224, 224, 224);"
+                                     " border: 1px solid rgb(128, 128, 128); }"
+                                     "QPushButton:focus { border: 2px solid rgb(0, 0, 0); }"
+                                     "QPushButton:pressed { background-color: rgb(200, 200, 200); }"));
     connect(OK, &QPushButton::clicked, this, &frmOprog::OK_Click);
 
     Label1 = new LinkLabel(SiteTagLine(QString::fromUtf8(TolvaConfig::SiteUrl)), this);
@@ -130,6 +140,24 @@ frmOprog::frmOprog(QWidget* parent)
 
     OK->setFocus();
     Form_Load();
+}
+
+void frmOprog::showEvent(QShowEvent* event)
+{
+    // Centred on the screen frame and all. The frame is not known before the
+    // window manager has drawn it, so the owner's serves as the estimate.
+    if (!event->spontaneous()) {
+        QMargins frame;
+        if (const QWidget* owner = parentWidget(); owner && owner->window()->windowHandle())
+            frame = owner->window()->windowHandle()->frameMargins();
+        if (const QScreen* target = screen()) {
+            QRect outer = QRect(pos(), size()).marginsAdded(frame);
+            outer.moveCenter(target->availableGeometry().center());
+            move(outer.topLeft() + QPoint(frame.left(), frame.top()));
+        }
+        SkipTaskbar(*this);
+    }
+    QDialog::showEvent(event);
 }
 
 QLabel* frmOprog::AddLabel(const QString& name, const QString& text, int x, int y)

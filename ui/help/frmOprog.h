@@ -10,13 +10,16 @@ class QLabel;
 class QPushButton;
 
 // The About window: who made the program, its version and dates, and a link
-// to the maker's site. Made afresh for every showing, without an owner:
-//     frmOprog dialog;
+// to the maker's site. Made afresh for every showing, over the main window:
+//     frmOprog dialog(mainWindow);
 //     dialog.exec();
 class frmOprog : public QDialog {
     Q_OBJECT
 public:
     explicit frmOprog(QWidget* parent = nullptr);
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     void Form_Load();
