@@ -27,9 +27,12 @@ export DISPLAY=:$(tr -dc 0-9 <"$work/display") QT_QPA_PLATFORM=xcb
 # No session bus: the icon goes to the X tray, not to a status-notifier host.
 unset DBUS_SESSION_BUS_ADDRESS
 
-trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
-    --SetPartialStrut true --transparent false >"$work/trayer.log" 2>&1 &
+# Tests that restart the tray take its arguments and process id from here.
+export TOLVA_TRAY_HOST_ARGS="--edge top --align right --widthtype request --height 32 --SetDockType true --SetPartialStrut true --transparent false"
+# shellcheck disable=SC2086
+trayer $TOLVA_TRAY_HOST_ARGS >"$work/trayer.log" 2>&1 &
 tray_pid=$!
+export TOLVA_TRAY_HOST_PID=$tray_pid
 wait_for 'xdotool search --classname trayer' 100 trayer
 
 # Should this script be killed outright, the servers still go.

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QTimer>
 
 TrayRecord TrayData;
 
@@ -45,8 +46,9 @@ bool hostSpeaksStatusNotifier()
 }
 
 // The X notification area's icon opens its menu when the right button goes
-// down, so the second press of a right double-click only closes it again.
-// Here the menu opens at every right-button release instead.
+// down, and while the menu is up the second press of a right double-click
+// only closes it. Here the menu opens at every right-button release instead.
+// The icon's window is Qt's own; its name is the only handle on it.
 class RightReleaseOpensMenu : public QObject {
 public:
     using QObject::QObject;
@@ -58,12 +60,16 @@ protected:
         if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick
             && type != QEvent::MouseButtonRelease)
             return false;
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() != Qt::RightButton || !watched->inherits("QSystemTrayIconSys"))
+        if (static_cast<QMouseEvent*>(event)->button() != Qt::RightButton
+            || watched->objectName() != QLatin1String("QSystemTrayIconSysWindow"))
             return false;
-        if (type == QEvent::MouseButtonRelease)
-            TrayMessage(QSystemTrayIcon::Context);
-        return true;
+        if (type == QEvent::MouseButtonRelease) {
+            // After the press has closed a menu still open.
+            QTimer::singleShot(0, qApp, [] { TrayMessage(QSystemTrayIcon::Context); });
+            return true;
+        }
+        // A press closes an open menu; otherwise it does nothing.
+        return !QApplication::activePopupWidget();
     }
 };
 
