@@ -1,6 +1,7 @@
 // The main window: the station list as drawn and as driven by keys and mouse,
 // the window's size and menus, and its commands.
 #include "LoadRadioM.h"
+#include "MediaPlayer.h"
 #include "app_globals.h"
 #include "clsRadio.h"
 #include "frmForma.h"
@@ -10,6 +11,7 @@
 #include "usrReklamaX.h"
 
 #include <QFrame>
+#include <QWheelEvent>
 #include <QMenuBar>
 #include <QPainter>
 #include <QScrollBar>
@@ -101,6 +103,14 @@ private Q_SLOTS:
             painter.end();
             QCOMPARE(image.copy(0, y + 1, 603, 15).convertToFormat(QImage::Format_RGB32), expected.copy(0, 1, 603, 15));
         }
+        // Every built-in text ends before the scrollbar, which starts at surface x 603.
+        const QFontMetrics metrics(window->ListPicture->font());
+        const int columns[] = {4, 194, 344, 494};
+        for (int row = 0; row <= Radio().KolRadio(); ++row)
+            for (int c = 0; c < 4; ++c) {
+                const QString text = (c == 0 ? QStringLiteral("%1 ").arg(row + 1) : QString()) + Radio().List(row, c + 1);
+                QVERIFY2(columns[c] + metrics.boundingRect(text).right() < 603, qPrintable(text));
+            }
     }
 
     void viewAfterBuild_data()
@@ -237,11 +247,66 @@ private Q_SLOTS:
         QCOMPARE(NomerSel, c.newSel);
         QCOMPARE(NomerRadio, c.doubleClick ? c.newSel : 0);
         QCOMPARE(window->windowTitle().endsWith(Radio().List(3, 1)), c.doubleClick);
+        // The reconnect item only while the highlight is on the station playing.
+        QCOMPARE(window->pMenuReStart->isEnabled(), c.doubleClick);
+        if (c.doubleClick) {
+            for (const auto& [key, enabled] : {std::pair{Qt::Key_Down, false}, std::pair{Qt::Key_Up, true}}) {
+                QTest::keyClick(window->ListPicture, key);
+                QCOMPARE(window->pMenuReStart->isEnabled(), enabled);
+            }
+        }
         const QImage after = window->ListPicture->image();
         if (c.newSel == 0)
             QCOMPARE(after, before);
         else
             QVERIFY(RowHighlighted(after, c.newSel) && !RowHighlighted(after, 0));
+    }
+
+    // Focus that leaves the list, or lands on the scrollbar, comes back to it;
+    // the wheel over the list turns the scrollbar as its own wheel does.
+    void listKeepsKeysAndWheel_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Tab") << "tab";
+        QTest::newRow("Shift+Tab") << "backtab";
+        QTest::newRow("click on the scrollbar's arrow") << "arrow";
+        QTest::newRow("drag the thumb") << "thumb";
+        QTest::newRow("wheel over the list") << "wheel";
+    }
+    void listKeepsKeysAndWheel()
+    {
+        QFETCH(QString, how);
+        const auto window = BuiltWindow(2);
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        auto* elsewhere = window->WindowsMediaPlayer->findChild<QWidget*>("mute");
+        const QRect scroll = window->VScroll1->rect();
+        if (how == "tab" || how == "backtab") {
+            QTest::keyClick(window->ListPicture, how == "tab" ? Qt::Key_Tab : Qt::Key_Backtab);
+        } else if (how == "wheel") {
+            QWheelEvent turn(QPointF(300, 40), window->ListPicture->mapToGlobal(QPointF(300, 40)), {}, {0, -120},
+                             Qt::NoButton, {}, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(window->VScroll1, &turn);
+            const int own = window->VScroll1->value();
+            QVERIFY(own > 0);
+            window->VScroll1->setValue(0);
+            QApplication::sendEvent(window->ListPicture, &turn);
+            QCOMPARE(window->VScroll1->value(), own);
+            QCOMPARE(window->ListPicture->y(), -18 * own);
+            QCOMPARE(NomerSel, 2);  // the highlight stays
+            return;
+        } else {
+            elsewhere->setFocus();
+            QCOMPARE(QApplication::focusWidget(), elsewhere);
+            const QPoint at = how == "arrow" ? QPoint(scroll.center().x(), scroll.bottom() - 3) : QPoint(8, 30);
+            QTest::mousePress(window->VScroll1, Qt::LeftButton, {}, at);
+            if (how == "thumb")
+                QTest::mouseMove(window->VScroll1, at + QPoint(0, 40));
+            QTest::mouseRelease(window->VScroll1, Qt::LeftButton, {}, at + QPoint(0, how == "thumb" ? 40 : 0));
+        }
+        QCOMPARE(QApplication::focusWidget(), window->ListPicture);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QCOMPARE(NomerSel, 3);
     }
 
     // The row from y: rounded half to even, then truncated toward zero.
@@ -291,13 +356,23 @@ private Q_SLOTS:
         QCOMPARE(opened.urls, QList<QUrl>(3, QUrl::fromLocalFile(document)));
     }
 
+    // A fixed dialog over the main window with its icon; tray commands
+    // meanwhile change nothing under it.
     void aboutCommandIsModalAndFresh()
     {
         const auto window = BuiltWindow(0);
+        FormVisible = -1;
         for (int shown = 0; shown < 2; ++shown) {
-            QTimer::singleShot(0, [] {
+            QTimer::singleShot(0, [&window] {
                 QWidget* about = QApplication::activeModalWidget();
                 QVERIFY(about && about->windowTitle() == QStringLiteral("О программе"));
+                QCOMPARE(about->parentWidget(), window.get());
+                QVERIFY(!(about->windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowContextHelpButtonHint)));
+                QCOMPARE(about->windowIcon().pixmap(32).toImage(), window->windowIcon().pixmap(32).toImage());
+                for (QAction* command : {window->pMenuExit, window->pMenuHideShow})
+                    command->trigger();
+                QVERIFY(about->isVisible() && window->isVisible());
+                QCOMPARE(FormVisible, -1);
                 about->close();
             });
             window->HelpOprog->trigger();  // returns only when the About window has closed

@@ -94,6 +94,7 @@ void frmForma::buildControls()
     // Focus that leaves the list by Tab lands on the viewport.
     setTabOrder(ListPicture, picBox);
     // The wheel anywhere over the list turns the scrollbar.
+    ListPicture->installEventFilter(this);
     picBox->installEventFilter(this);
 
     connect(VScroll1, &QScrollBar::valueChanged, this, &frmForma::VScroll1_Change);
@@ -157,10 +158,9 @@ void frmForma::showEvent(QShowEvent* event)
 
 bool frmForma::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == picBox && event->type() == QEvent::Wheel) {
-        // Wheel events not taken by the list rise to its viewport; the
-        // scrollbar takes them as it takes its own, so the view moves and
-        // the highlight stays.
+    if ((watched == ListPicture || watched == picBox) && event->type() == QEvent::Wheel) {
+        // Over the list or the empty viewport below it the scrollbar takes
+        // the wheel as it takes its own: the view moves, the highlight stays.
         const auto* wheel = static_cast<QWheelEvent*>(event);
         const QPointF at = VScroll1->mapFromGlobal(wheel->globalPosition());
         QWheelEvent forwarded(at, wheel->globalPosition(), wheel->pixelDelta(), wheel->angleDelta(), wheel->buttons(),
