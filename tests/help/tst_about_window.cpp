@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QtTest>
 
 class TestAboutWindow : public QObject {
@@ -38,6 +39,8 @@ private Q_SLOTS:
                 }
                 auto* ok = dialog.findChild<QPushButton*>("OK");
                 QCOMPARE(QApplication::focusWidget(), ok);
+                QCOMPARE(window.pixel(ok->x() + 6, ok->y() + 6), qRgb(224, 224, 224));  // its grey shows
+                QCOMPARE(dialog.frameGeometry().center(), dialog.screen()->availableGeometry().center());
                 if (enter)
                     QTest::keyClick(ok, Qt::Key_Enter);
                 else

@@ -86,8 +86,11 @@ private Q_SLOTS:
 
     // From another current folder that holds files of the same names, a bare
     // name still means the program folder; a file missing there opens nothing.
+    // The handler starts in the program folder; the process stays where it was.
     void bareNameMeansTheProgramFolder()
     {
+        QString handlerFolder;
+        opened_.onOpen = [&](const QUrl&) { handlerFolder = QDir::currentPath(); };
         QTemporaryDir elsewhere;
         for (const QString& name : {dir_->filePath("Справка.html"), elsewhere.filePath("Справка.html"),
                                     elsewhere.filePath("elsewhere.html")})
@@ -96,7 +99,9 @@ private Q_SLOTS:
         QVERIFY(QDir::setCurrent(elsewhere.path()));
         ShellOpen(QStringLiteral("Справка.html"));
         ShellOpen(QStringLiteral("elsewhere.html"));
+        QCOMPARE(QDir::currentPath(), QDir(elsewhere.path()).canonicalPath());
         QDir::setCurrent(before);
+        QCOMPARE(handlerFolder, QDir(dir_->path()).canonicalPath());
         QCOMPARE(opened_.urls, QList<QUrl>{QUrl::fromLocalFile(dir_->filePath("Справка.html"))});
     }
 };

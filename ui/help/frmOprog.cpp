@@ -144,16 +144,16 @@ frmOprog::frmOprog(QWidget* parent)
 
 void frmOprog::showEvent(QShowEvent* event)
 {
-    // Centred on the screen frame and all. The frame is not known before the
-    // window manager has drawn it, so the owner's serves as the estimate.
+    // Centred on the screen frame and all. A window manager tells the frame
+    // only once it has drawn it, so the owner's serves until then.
     if (!event->spontaneous()) {
-        QMargins frame;
-        if (const QWidget* owner = parentWidget(); owner && owner->window()->windowHandle())
+        QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+        if (const QWidget* owner = parentWidget(); frame.isNull() && owner && owner->window()->windowHandle())
             frame = owner->window()->windowHandle()->frameMargins();
         if (const QScreen* target = screen()) {
             QRect outer = QRect(pos(), size()).marginsAdded(frame);
             outer.moveCenter(target->availableGeometry().center());
-            move(outer.topLeft() + QPoint(frame.left(), frame.top()));
+            move(outer.topLeft());  // a window's position is its frame's
         }
         SkipTaskbar(*this);
     }
