@@ -10,6 +10,7 @@
 #include "clsRadio.h"
 #include "frmForma.h"
 #include "page_server.h"
+#include "qt_translations.h"
 #include "program_folder.h"
 #include "real_tray_clicks.h"
 #include "settings_file.h"
@@ -68,9 +69,15 @@ struct Answerer : QObject {
             if (!box)
                 return;
             poll.stop();
-            seen = u"%1|%2|icon %3|buttons %4|default %5|shown %6"_s.arg(box->windowTitle(), box->text())
+            // Room for the title as a window manager draws it: larger, bold, beside its buttons.
+            QFont titleFont = box->font();
+            titleFont.setBold(true);
+            titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
+            const bool wide = box->width() >= QFontMetrics(titleFont).horizontalAdvance(box->windowTitle()) + 100;
+            seen = u"%1|%2|icon %3|buttons %4 %5/%6|default %7|shown %8|wide %9"_s.arg(box->windowTitle(), box->text())
                        .arg(box->icon()).arg(box->standardButtons().toInt())
-                       .arg(box->standardButton(box->defaultButton())).arg(form->isVisible());
+                       .arg(box->button(QMessageBox::Yes)->text().remove(u'&'), box->button(QMessageBox::No)->text().remove(u'&'))
+                       .arg(box->standardButton(box->defaultButton())).arg(form->isVisible()).arg(wide);
             yes ? box->button(QMessageBox::Yes)->click() : QTest::keyClick(box, Qt::Key_Return);
         });
         poll.start(20);
@@ -103,6 +110,7 @@ class TstStartup : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
+        QVERIFY(LoadQtTranslations(QLocale(QLocale::Russian, QLocale::Russia)));  // as on a Russian desktop
         QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
         QVERIFY(streams_.start() != 0);
         StreamServer::Stream tone;
@@ -185,7 +193,7 @@ private Q_SLOTS:
         Answerer answerer(form, yes);
         QCOMPARE(form->close(), !hidden || yes);
         QCOMPARE(answerer.seen, !hidden ? QString()
-                                        : u"Радиоприёмник Tolva|Закрыть программу?|icon %1|buttons %2|default %3|shown 1"_s
+                                        : u"Радиоприёмник Tolva|Закрыть программу?|icon %1|buttons %2 Да/Нет|default %3|shown 1|wide 1"_s
                                               .arg(QMessageBox::Warning)
                                               .arg((QMessageBox::Yes | QMessageBox::No).toInt())
                                               .arg(QMessageBox::No));
@@ -204,22 +212,38 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(ini).isDir(), problem == u"unreadable");
     }
 
-    // The executable, copied away and started from another folder: "Выход" from
-    // the tray menu, window shown, ends it at once, writing beside the executable.
-    void programWritesBesideItself()
+    // The executable, copied away and started from another folder on a Russian
+    // desktop: "Выход" from the tray menu ends it, the window shown at once,
+    // hidden after a Yes; it writes beside the executable.
+    void programEnds_data()
     {
+        QTest::addColumn<QString>("keys");  // after right clicks on the icon, one per group
+        QTest::newRow("shown: Выход") << u"Up Return"_s;
+        QTest::newRow("hidden: Скрыть / Показать, Выход, Yes") << u"Down Return|Up Return|Tab space"_s;
+    }
+    void programEnds()
+    {
+        QFETCH(QString, keys);
         QTemporaryDir programDir;
         const QString exe = programDir.filePath(u"tolva"_s), elsewhere = programDir.filePath(u"elsewhere"_s);
         QVERIFY(QFile::copy(QStringLiteral(TOLVA_EXECUTABLE), exe) && QDir().mkdir(elsewhere));
         QProcess program;  // its destructor kills it should the test fail
         program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         program.setWorkingDirectory(elsewhere);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"LANG"_s, u"ru_RU.UTF-8"_s);
+        program.setProcessEnvironment(env);
         program.start(exe, {});
         QTRY_VERIFY_WITH_TIMEOUT(!trayIcon().isNull(), 20000);
-        QTest::qWait(500);
-        QVERIFY(RealClicks::click(trayIcon(), RealClicks::Right));
-        QTest::qWait(500);
-        QVERIFY(RealClicks::xdotool(u"key --delay 100 Up Return"_s.split(u' ')));  // the last item, "Выход"
+        const QPoint icon = trayIcon();
+        const QStringList steps = keys.split(u'|');
+        for (int i = 0; i < steps.size(); ++i) {
+            QTest::qWait(500);
+            if (i < 2)  // the last group answers the question
+                QVERIFY(RealClicks::click(icon, RealClicks::Right));
+            QTest::qWait(500);
+            QVERIFY(RealClicks::xdotool((u"key --delay 100 "_s + steps[i]).split(u' ')));
+        }
         QVERIFY(program.waitForFinished(10000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
