@@ -109,6 +109,12 @@ private Q_SLOTS:
                                 .arg(n)
                                 .toUtf8());
         server_.addPage("/plain.html", "<html><body>plain</body></html>");
+        server_.addPage("/unload.html", "<html><body style='margin:0;height:73px'><script>"
+                                        "addEventListener('beforeunload', e => { e.preventDefault();"
+                                        " e.returnValue = 'stay'; return 'stay'; });</script>stay</body></html>");
+        for (int n = 0; n < 5; ++n)
+            server_.addPage(QStringLiteral("/locked/%1.html").arg(n), "<html><body>locked</body></html>",
+                            "401 Unauthorized");
         server_.addPage("/scripts.html",
                         "<html><body><script>window.open('/opened.html'); alert('a'); var c = confirm('c');"
                         "var p = prompt('p', 'd'); document.title = c + '|' + p;</script></body></html>");
@@ -201,18 +207,24 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("id");
         QTest::addColumn<int>("clicks");
-        QTest::newRow("link") << "link" << 1;
-        QTest::newRow("double click") << "link" << 2;
-        QTest::newRow("new-window link") << "blank" << 1;
+        QTest::addColumn<bool>("hoverReported");  // else the page came in under a resting pointer
+        QTest::newRow("link") << "link" << 1 << true;
+        QTest::newRow("double click") << "link" << 2 << true;
+        QTest::newRow("new-window link") << "blank" << 1 << true;
+        QTest::newRow("link, no hover reported") << "link" << 1 << false;
     }
     void clickedLinkOpensOutside()
     {
         QFETCH(QString, id);
         QFETCH(int, clicks);
+        QFETCH(bool, hoverReported);
         const QString path = load();
         server_.clearRequests();
-        const QString hovered = hover(id);
-        QCOMPARE(QUrl(hovered), QUrl(js(QStringLiteral("document.getElementById('%1').href").arg(id)).toString()));
+        const QString href = js(QStringLiteral("document.getElementById('%1').href").arg(id)).toString();
+        if (!hoverReported)
+            QVERIFY(disconnect(page(), &QWebEnginePage::linkHovered, panel_, nullptr));
+        const QString hovered = hoverReported ? hover(id) : href;
+        QCOMPARE(QUrl(hovered), QUrl(href));
         for (int i = 0; i < clicks; ++i) {
             click(centreOf(id));
             QTRY_COMPARE_WITH_TIMEOUT(opened_.size(), i + 1, Timeout);
@@ -269,6 +281,29 @@ private Q_SLOTS:
         QCOMPARE(server_.requests().size(), 1);
         QVERIFY(server_.requests().first().startsWith(byStart ? "/reklama/" : "/plain.html"));
         QCOMPARE(page()->url().path(), server_.requests().first());
+    }
+
+    // A page that objects to being left, once the user has clicked in it,
+    // neither asks nor keeps the next advertisement out.
+    void leavingIsNeverRefused()
+    {
+        QCOMPARE(load("/unload.html"), QStringLiteral("/unload.html"));
+        click(ParkingSpot);  // the user's gesture, which arms the objection
+        QTest::qWait(300);
+        server_.clearRequests();
+        QCOMPARE(load().section(u'/', 0, 1), QStringLiteral("/reklama"));
+        QCOMPARE(server_.requests().size(), 1);
+        QVERIFY(opened_.isEmpty());
+    }
+
+    // A page behind a password is asked for once and refused, with no dialog.
+    void passwordPageAskedOnce()
+    {
+        panel_->setReklamaURL(server_.url("/locked/").toString());
+        load();
+        QTest::qWait(1000);
+        QCOMPARE(server_.requests().size(), 1);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
     }
 
     void failedLoadShowsNoErrorPage()

@@ -27,9 +27,10 @@ QUrl PageServer::url(const QString& path) const
     return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path));
 }
 
-void PageServer::addPage(const QString& path, const QByteArray& html)
+void PageServer::addPage(const QString& path, const QByteArray& html, const QByteArray& status)
 {
     pages_.insert(path, html);
+    statuses_.insert(path, status);
 }
 
 void PageServer::onReadyRead(QTcpSocket* socket)
@@ -51,8 +52,11 @@ void PageServer::onReadyRead(QTcpSocket* socket)
             reply = "HTTP/1.1 404 Not Found\r\n";
         } else {
             body = *page;
-            reply = "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"
+            const QByteArray status = statuses_.value(path.section('?', 0, 0));
+            reply = "HTTP/1.1 " + status + "\r\nContent-Type: text/html; charset=utf-8\r\n"
                     "Cache-Control: public, max-age=3600\r\n";
+            if (status.startsWith("401"))
+                reply += "WWW-Authenticate: Basic realm=\"ads\"\r\n";
         }
     }
     socket->write(reply + "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n"

@@ -21,7 +21,8 @@ public:
 
     bool start();  // listens at a free port
     QUrl url(const QString& path) const;  // path starts with '/'
-    void addPage(const QString& path, const QByteArray& html);
+    // status: "200 OK", or "401 Unauthorized", which asks for a password.
+    void addPage(const QString& path, const QByteArray& html, const QByteArray& status = "200 OK");
 
     QStringList requests() const { return requests_; }
     void clearRequests() { requests_.clear(); }
@@ -31,6 +32,7 @@ private:
 
     QTcpServer server_;
     QHash<QString, QByteArray> pages_;
+    QHash<QString, QByteArray> statuses_;
     QHash<QTcpSocket*, QByteArray> pending_;
     QStringList requests_;
 };
