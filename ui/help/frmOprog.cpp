@@ -153,7 +153,10 @@ void frmOprog::showEvent(QShowEvent* event)
         if (const QScreen* target = screen()) {
             QRect outer = QRect(pos(), size()).marginsAdded(frame);
             outer.moveCenter(target->availableGeometry().center());
-            move(outer.topLeft());  // a window's position is its frame's
+            // move() places the frame by the offset Qt knows so far, which
+            // is none on X11 before the window manager has framed the window.
+            const QPoint known = geometry().topLeft() - frameGeometry().topLeft();
+            move(outer.topLeft() + QPoint(frame.left(), frame.top()) - known);
         }
         SkipTaskbar(*this);
     }
