@@ -28,6 +28,7 @@ class TstTray : public QObject {
     QLabel* picIcon = nullptr;
     QMenu* pMenu = nullptr;
     bool hostTray = false;
+    bool sniHost = false;  // the tray is a status-notifier host on the session bus
 
     QProcess laterHost;  // a notification area started by the test itself
 
@@ -58,6 +59,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         hostTray = QGuiApplication::platformName() == QLatin1String("xcb");
+        sniHost = qEnvironmentVariable("TOLVA_TRAY_HOST") == QLatin1String("sni");
         if (hostTray)
             QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
         else
@@ -183,8 +185,8 @@ private Q_SLOTS:
     }
     void realClicks()
     {
-        if (!hostTray)
-            QSKIP("needs a real tray (with_tray_host.sh)");
+        if (!hostTray || sniHost)
+            QSKIP("needs a real X tray (with_tray_host.sh)");
         QFETCH(int, button);
         QFETCH(int, repeat);
         QFETCH(bool, hidden);
@@ -222,8 +224,8 @@ private Q_SLOTS:
     // gets the icon. Runs last: the test's own tray replaces the script's.
     void hostStartsLater()
     {
-        if (!hostTray)
-            QSKIP("needs a real tray (with_tray_host.sh)");
+        if (!hostTray || sniHost)
+            QSKIP("needs a real X tray (with_tray_host.sh)");
         const int first = qEnvironmentVariableIntValue("TOLVA_TRAY_HOST_PID");
         QVERIFY(first > 0 && ::kill(first, SIGTERM) == 0);
         QTRY_VERIFY_WITH_TIMEOUT(!QSystemTrayIcon::isSystemTrayAvailable(), 10000);
@@ -232,6 +234,41 @@ private Q_SLOTS:
         QVERIFY(laterHost.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
         QVERIFY2(!iconOnScreen().isNull(), "the icon did not go up in the new notification area");
+    }
+
+    // On a status-notifier host the icon goes to the host, which activates
+    // it for a left click as it would on KDE Plasma: that brings the hidden
+    // window back.
+    void statusNotifierClick()
+    {
+        if (!sniHost)
+            QSKIP("needs a status-notifier host (TOLVA_TRAY_HOST=sni with_tray_host.sh)");
+        TrayAdd(*picIcon, *pMenu, ProgramTitle());
+        QVERIFY(TrayData.icon && TrayData.statusNotifier);
+        QProcess host;  // what the host sends, from outside the program
+        // Waits for a reply only from the watcher: this process answers the item's calls.
+        const auto send = [&host](const QStringList& arguments) {
+            const bool reply = arguments.first().contains(u"Watcher");
+            host.start(QStringLiteral("dbus-send"), QStringList{"--session", reply ? "--print-reply" : "--type=method_call"} + arguments);
+            return host.waitForFinished(5000) && host.exitCode() == 0
+                ? QStringLiteral("sent ") + QString::fromUtf8(host.readAllStandardOutput())
+                : QString();
+        };
+        QString item;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !(item = send({"--dest=org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+                           "org.freedesktop.DBus.Properties.Get", "string:org.kde.StatusNotifierWatcher",
+                           "string:RegisteredStatusNotifierItems"})
+                         .section(u'"', 1, 1))
+                 .isEmpty(),
+            10000);
+        QSignalSpy activated(TrayData.icon.data(), &QSystemTrayIcon::activated);
+        QVERIFY(!send({"--dest=" + item.section(u'/', 0, 0), "/StatusNotifierItem",
+                       "org.kde.StatusNotifierItem.Activate", "int32:0", "int32:0"})
+                     .isNull());
+        QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 5000);
+        QCOMPARE(activated.value(0).value(0).value<QSystemTrayIcon::ActivationReason>(), QSystemTrayIcon::Trigger);
+        QCOMPARE(int(FormVisible), -1);
     }
 };
 

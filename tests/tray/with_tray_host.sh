@@ -24,16 +24,24 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display"
 xvfb_pid=$!
 wait_for 'grep -q "[0-9]" "$work/display"' 100 Xvfb
 export DISPLAY=:$(tr -dc 0-9 <"$work/display") QT_QPA_PLATFORM=xcb
-# No session bus: the icon goes to the X tray, not to a status-notifier host.
-unset DBUS_SESSION_BUS_ADDRESS
 
 # Tests that restart the tray take its arguments and process id from here.
 export TOLVA_TRAY_HOST_ARGS="--edge top --align right --widthtype request --height 32 --SetDockType true --SetPartialStrut true --transparent false"
-# shellcheck disable=SC2086
-trayer $TOLVA_TRAY_HOST_ARGS >"$work/trayer.log" 2>&1 &
-tray_pid=$!
+if [ "${TOLVA_TRAY_HOST:-}" = sni ]; then
+    # A status-notifier host (with its watcher) on the session bus the
+    # caller started, as KDE Plasma or GNOME's AppIndicator extension has.
+    gtk-sni-tray-standalone --watcher --top --end -s 32 >"$work/sni.log" 2>&1 &
+    tray_pid=$!
+    wait_for 'dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher string:IsStatusNotifierHostRegistered | grep -q true' 100 sni
+else
+    # No session bus: the icon goes to the X tray, not to a status-notifier host.
+    unset DBUS_SESSION_BUS_ADDRESS
+    # shellcheck disable=SC2086
+    trayer $TOLVA_TRAY_HOST_ARGS >"$work/trayer.log" 2>&1 &
+    tray_pid=$!
+    wait_for 'xdotool search --classname trayer' 100 trayer
+fi
 export TOLVA_TRAY_HOST_PID=$tray_pid
-wait_for 'xdotool search --classname trayer' 100 trayer
 
 # Should this script be killed outright, the servers still go.
 parent=$$
