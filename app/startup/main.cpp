@@ -1,9 +1,11 @@
 #include "MainM.h"
+#include "ad_profile.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    SetAdBrowserSwitches();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolva"));
     Main();

@@ -1,6 +1,8 @@
 #include "ad_profile.h"
 
+#include <QByteArray>
 #include <QWebEngineSettings>
+#include <QtGlobal>
 
 std::unique_ptr<QWebEngineProfile> MakeAdProfile()
 {
@@ -26,4 +28,17 @@ std::unique_ptr<QWebEngineProfile> MakeAdProfile()
     // mailto: and the like would otherwise go to a desktop handler unasked.
     settings->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
     return profile;
+}
+
+void SetAdBrowserSwitches()
+{
+    // A small static page: one renderer, no GPU process, compositing and
+    // rasterising in software.
+    QByteArray flags = "";
+    const QByteArray given = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!given.isEmpty())
+        flags += ' ' + given;
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+    if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
+        qputenv("QT_QUICK_BACKEND", "software");
 }
