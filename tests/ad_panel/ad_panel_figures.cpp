@@ -1,6 +1,7 @@
 // Prints the time from process start to the panel's start page being shown
 // and the memory (PSS) of the whole process tree while it shows it.
 // Not a test: run by hand, e.g. under xvfb-run or with QT_QPA_PLATFORM=offscreen.
+#include "ad_profile.h"
 #include "usrReklamaX.h"
 
 #include <QApplication>
@@ -31,6 +32,7 @@ QByteArray StatField(const QString& pid, int n)
 
 int main(int argc, char** argv)
 {
+    SetAdBrowserSwitches();  // as the program does
     QApplication app(argc, argv);
     QWidget window;
     window.resize(632, 389);
@@ -38,7 +40,7 @@ int main(int argc, char** argv)
     panel->setGeometry(4, 0, 625, 73);
     QTextStream out(stdout);
 
-    QObject::connect(panel->WebBrowser1->page(), &QWebEnginePage::loadFinished, &app, [&](bool ok) {
+    const auto shown = [&](bool ok) {
         timespec now{};
         clock_gettime(CLOCK_BOOTTIME, &now);
         const double started = StatField(QStringLiteral("self"), 22).toDouble() / double(sysconf(_SC_CLK_TCK));
@@ -63,6 +65,10 @@ int main(int argc, char** argv)
             out.flush();
             app.quit();
         });
+    };
+    // The browser exists once the window is on screen.
+    QObject::connect(panel, &usrReklamaX::browserCreated, &app, [&] {
+        QObject::connect(panel->WebBrowser1->page(), &QWebEnginePage::loadFinished, &app, shown);
     });
     window.show();
     return app.exec();

@@ -10,8 +10,8 @@
 // unknown schemes are off.
 std::unique_ptr<QWebEngineProfile> MakeAdProfile();
 
-// Adds the panel's Chromium switches to those QTWEBENGINE_CHROMIUM_FLAGS
-// holds (the environment's come last and so win) and has Qt Quick draw the
-// browser's frames in software. Both are read once, when the first profile
-// starts the web engine: call it before the application object exists.
+// Puts the panel's Chromium switches before those QTWEBENGINE_CHROMIUM_FLAGS
+// holds (the environment's come last and so win) and has Qt draw the browser
+// without OpenGL, unless the environment says otherwise. Call it before the
+// application object exists: Qt and Chromium read them only once.
 void SetAdBrowserSwitches();
