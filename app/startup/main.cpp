@@ -1,10 +1,12 @@
 #include "MainM.h"
 #include "qt_translations.h"
+#include "ad_profile.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    SetAdBrowserSwitches();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolva"));
     LoadQtTranslations();

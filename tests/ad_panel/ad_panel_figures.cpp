@@ -1,6 +1,9 @@
 // Prints the time from process start to the panel's start page being shown
-// and the memory (PSS) of the whole process tree while it shows it.
-// Not a test: run by hand, e.g. under xvfb-run or with QT_QPA_PLATFORM=offscreen.
+// and the memory (PSS) and threads of the whole process tree while it shows
+// it; given an advertisement base address, also after the first tuning and
+// after 30 more. Not a test: run by hand, e.g. under xvfb-run or offscreen:
+//   ad_panel_figures [http://127.0.0.1:8701/reklama/ [more tunings]]
+#include "ad_profile.h"
 #include "usrReklamaX.h"
 
 #include <QApplication>
@@ -31,6 +34,7 @@ QByteArray StatField(const QString& pid, int n)
 
 int main(int argc, char** argv)
 {
+    SetAdBrowserSwitches();  // as the program does
     QApplication app(argc, argv);
     QWidget window;
     window.resize(632, 389);
@@ -38,31 +42,55 @@ int main(int argc, char** argv)
     panel->setGeometry(4, 0, 625, 73);
     QTextStream out(stdout);
 
-    QObject::connect(panel->WebBrowser1->page(), &QWebEnginePage::loadFinished, &app, [&](bool ok) {
-        timespec now{};
-        clock_gettime(CLOCK_BOOTTIME, &now);
-        const double started = StatField(QStringLiteral("self"), 22).toDouble() / double(sysconf(_SC_CLK_TCK));
-        out << "start page shown (" << (ok ? "ok" : "failed") << ") "
-            << qRound((double(now.tv_sec) + double(now.tv_nsec) / 1e9 - started) * 1000) << " ms after process start\n";
-        // Let the renderer settle before the memory is read.
-        QTimer::singleShot(3000, &app, [&] {
-            // This process and all its descendants.
-            QStringList tree{QString::number(getpid())};
-            const QStringList all = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-            for (qsizetype i = 0; i < tree.size(); ++i)
-                for (const QString& pid : all)
-                    if (StatField(pid, 4) == tree[i].toLatin1())
-                        tree.append(pid);
-            qint64 total = 0;
-            for (const QString& pid : tree)
-                for (const QByteArray& line : ProcFile(pid, "smaps_rollup").split('\n'))
-                    if (line.startsWith("Pss:"))
-                        total += line.mid(4).trimmed().split(' ').value(0).toLongLong();
-            out << "PSS of the " << tree.size() << " processes: " << total << " KiB (" << (total + 512) / 1024
-                << " MiB)\n";
-            out.flush();
-            app.quit();
-        });
+    // This process and all its descendants: PSS in KiB and threads.
+    const auto figures = [&](const char* when) {
+        QStringList tree{QString::number(getpid())};
+        const QStringList all = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+        for (qsizetype i = 0; i < tree.size(); ++i)
+            for (const QString& pid : all)
+                if (StatField(pid, 4) == tree[i].toLatin1())
+                    tree.append(pid);
+        qint64 total = 0, threads = 0;
+        for (const QString& pid : tree) {
+            for (const QByteArray& line : ProcFile(pid, "smaps_rollup").split('\n'))
+                if (line.startsWith("Pss:"))
+                    total += line.mid(4).trimmed().split(' ').value(0).toLongLong();
+            threads += StatField(pid, 20).toLongLong();
+        }
+        out << when << ": PSS of the " << tree.size() << " processes " << total << " KiB (" << (total + 512) / 1024
+            << " MiB), " << threads << " threads\n";
+        out.flush();
+    };
+    // With an advertisement base address (ending in '/'), tunings follow: 1, then 30 (or argv[2]) more.
+    const QString ads = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    const int more = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 30;
+    int loads = 0;
+    const auto loaded = [&](bool ok) {
+        if (loads++ == 0) {
+            timespec now{};
+            clock_gettime(CLOCK_BOOTTIME, &now);
+            const double started = StatField(QStringLiteral("self"), 22).toDouble() / double(sysconf(_SC_CLK_TCK));
+            out << "start page shown (" << (ok ? "ok" : "failed") << ") "
+                << qRound((double(now.tv_sec) + double(now.tv_nsec) / 1e9 - started) * 1000)
+                << " ms after process start\n";
+        }
+        if (loads == 1 || loads == 2 || loads == more + 2 || ads.isEmpty()) {
+            // Let the renderer settle before the memory is read.
+            QTimer::singleShot(3000, &app, [&] {
+                figures(loads == 1 ? "start page" : loads == 2 ? "after the first tuning" : "after the others");
+                if (ads.isEmpty() || loads == more + 2)
+                    app.quit();
+                else
+                    panel->Start();
+            });
+        } else {
+            QTimer::singleShot(300, panel, &usrReklamaX::Start);
+        }
+    };
+    panel->setReklamaURL(ads);
+    // The browser exists once the window is on screen.
+    QObject::connect(panel, &usrReklamaX::browserCreated, &app, [&] {
+        QObject::connect(panel->WebBrowser1->page(), &QWebEnginePage::loadFinished, &app, loaded);
     });
     window.show();
     return app.exec();

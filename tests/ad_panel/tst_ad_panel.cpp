@@ -1,3 +1,4 @@
+#include "ad_profile.h"
 #include "opened_urls.h"
 #include "page_server.h"
 #include "program_folder.h"
@@ -143,12 +144,20 @@ private Q_SLOTS:
         list->setFocus();
         panel_->setReklamaURL(server_.url("/reklama/").toString());
         hoverText_.clear();
+        QVERIFY(showUntilLoaded());
         connect(page(), &QWebEnginePage::linkHovered, this, [this](const QString& text) { hoverText_ = text; });
-        QSignalSpy loaded(page(), &QWebEnginePage::loadFinished);
-        window_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-        QVERIFY(!loaded.isEmpty() || loaded.wait(Timeout));
         server_.clearRequests();
+    }
+
+    // The browser comes only once the window is on screen.
+    bool showUntilLoaded()
+    {
+        QSignalSpy created(panel_, &usrReklamaX::browserCreated);
+        window_->show();
+        if (panel_->WebBrowser1 || !created.wait(Timeout))
+            return false;
+        QSignalSpy loaded(page(), &QWebEnginePage::loadFinished);
+        return loaded.wait(Timeout);
     }
 
     void cleanup()
@@ -184,6 +193,20 @@ private Q_SLOTS:
             Timeout);
         QVERIFY2(std::abs((left + right) / 2 - width / 2) <= 4, qPrintable(QString("%1..%2").arg(left).arg(right)));
         QVERIFY(server_.requests().isEmpty());
+    }
+
+    // A tuning before the browser exists is not lost: its page replaces the start page.
+    void startBeforeTheBrowserExists()
+    {
+        window_ = std::make_unique<QWidget>();
+        window_->resize(632, 389);
+        panel_ = new usrReklamaX(window_.get());
+        panel_->setReklamaURL(server_.url("/reklama/").toString());
+        panel_->Start();
+        QVERIFY(showUntilLoaded());
+        QCOMPARE(server_.requests().size(), 1);
+        QCOMPARE(page()->url().path(), server_.requests().first());
+        QVERIFY(page()->url().path().startsWith("/reklama/"));
     }
 
     void startRequestsEachOfTheFivePagesAfresh()
@@ -322,5 +345,11 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestAdPanel)
+int main(int argc, char** argv)
+{
+    SetAdBrowserSwitches();  // the browser as the program runs it
+    QApplication app(argc, argv);
+    TestAdPanel test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_ad_panel.moc"

@@ -23,6 +23,7 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -42,20 +43,50 @@ QByteArray fileText(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("none");
 }
 
-// Middle of the program's tray icon, its one small mapped window; null if none.
-QPoint trayIcon()
+// The program's mapped windows on screen: the tray icon is the small one.
+QList<QRect> programWindows()
 {
     QProcess xdo;
     xdo.start(u"xdotool"_s, u"search --onlyvisible --classname ^tolva$ getwindowgeometry --shell %@"_s.split(u' '));
     xdo.waitForFinished(5000);
     QMap<QString, int> value;
+    QList<QRect> found;
     for (const QString& line : QString::fromLatin1(xdo.readAllStandardOutput()).split(u'\n')) {
         value[line.section(u'=', 0, 0)] = line.section(u'=', 1).toInt();
-        const QRect place(value[u"X"_s], value[u"Y"_s], value[u"WIDTH"_s], value[u"HEIGHT"_s]);
-        if (line.startsWith(u"SCREEN=") && place.width() > 0 && place.width() <= 48 && place.height() <= 48)
-            return place.center();
+        if (line.startsWith(u"SCREEN="))
+            found << QRect(value[u"X"_s], value[u"Y"_s], value[u"WIDTH"_s], value[u"HEIGHT"_s]);
     }
+    return found;
+}
+
+// Middle of the program's tray icon; null if none.
+QPoint trayIcon()
+{
+    for (const QRect& place : programWindows())
+        if (place.width() > 0 && place.width() <= 48 && place.height() <= 48)
+            return place.center();
     return {};
+}
+
+// Whether the program's window shows the panel's start page: the title in
+// dark letters, centred, between the menu bar and the player.
+bool startPageShown()
+{
+    for (const QRect& place : programWindows()) {
+        if (place.width() < 600)
+            continue;
+        const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0, place.x(), place.y(), place.width(), 100).toImage();
+        int left = shot.width(), right = -1, dark = 0;
+        for (int y = 20; y < shot.height(); ++y)
+            for (int x = 100; x < shot.width() - 100; ++x)
+                if (qGray(shot.pixel(x, y)) < 96) {
+                    ++dark;
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+        return dark > 150 && std::abs((left + right) / 2 - place.width() / 2) <= 6;
+    }
+    return false;
 }
 
 // Answers the exit question once it is on screen, with Enter or Yes, and keeps what it looked like.
@@ -235,6 +266,7 @@ private Q_SLOTS:
         program.setProcessEnvironment(env);
         program.start(exe, {});
         QTRY_VERIFY_WITH_TIMEOUT(!trayIcon().isNull(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(startPageShown(), 20000);  // with no tuning
         const QPoint icon = trayIcon();
         const QStringList steps = keys.split(u'|');
         for (int i = 0; i < steps.size(); ++i) {

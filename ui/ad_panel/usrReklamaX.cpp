@@ -7,7 +7,12 @@
 
 #include <QApplication>
 #include <QRandomGenerator>
+#include <QShowEvent>
+#include <QTimer>
 #include <QWebEngineView>
+#include <QWindow>
+
+#include <utility>
 
 namespace {
 // Case-sensitive, as the status text is compared elsewhere in the program;
@@ -20,18 +25,41 @@ bool IsWebAddress(const QString& text)
 
 usrReklamaX::usrReklamaX(QWidget* parent)
     : QWidget(parent)
-    , WebBrowser1(new QWebEngineView(this))
-    , profile_(MakeAdProfile())
-    , page_(std::make_unique<SilentPage>(profile_.get()))
     , ReklamaURL(DefaultReklamaURL())
 {
-    UserControl_Initialize();
 }
 
 usrReklamaX::~usrReklamaX()
 {
     // The view is a child widget and would outlive page_ and profile_.
     delete WebBrowser1;
+}
+
+void usrReklamaX::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (WebBrowser1 || creationQueued_)
+        return;
+    QWindow* const frame = window()->windowHandle();
+    if (frame && !frame->isExposed()) {
+        frame->installEventFilter(this);  // until the first frame is painted
+        return;
+    }
+    creationQueued_ = true;
+    QTimer::singleShot(0, this, &usrReklamaX::createBrowser);
+}
+
+void usrReklamaX::createBrowser()
+{
+    if (WebBrowser1)
+        return;
+    // The first profile starts the web engine.
+    profile_ = MakeAdProfile();
+    page_ = std::make_unique<SilentPage>(profile_.get());
+    WebBrowser1 = new QWebEngineView(this);
+    UserControl_Initialize();
+    WebBrowser1->show();
+    Q_EMIT browserCreated();
 }
 
 void usrReklamaX::UserControl_Initialize()
@@ -52,7 +80,11 @@ void usrReklamaX::UserControl_Initialize()
     WebBrowser1->setContextMenuPolicy(Qt::NoContextMenu);
     WebBrowser1->setAcceptDrops(false);
     WebBrowser1->setGeometry(rect());
-    page_->setHtml(StartPageHtml());
+    // A tuning that came first replaces the start page before it is shown.
+    if (pendingPage_.isEmpty())
+        page_->setHtml(StartPageHtml());
+    else
+        page_->load(std::exchange(pendingPage_, QUrl()));
 }
 
 void usrReklamaX::Start()
@@ -60,14 +92,26 @@ void usrReklamaX::Start()
     // The remembered link belongs to the page that is now replaced.
     StatusURL.clear();
     const int n = int(QRandomGenerator::global()->bounded(ReklamaPageCount));
-    page_->load(ReklamaPage(ReklamaURL, n));
+    const QUrl address = ReklamaPage(ReklamaURL, n);
+    if (page_)
+        page_->load(address);
+    else
+        pendingPage_ = address;
 }
 
 bool usrReklamaX::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::MouseButtonRelease && watched->isWidgetType()
+    if (event->type() == QEvent::MouseButtonRelease && WebBrowser1 && watched->isWidgetType()
         && WebBrowser1->isAncestorOf(static_cast<QWidget*>(watched)))
         userClick_.start();
+    // The window paints and flushes its first frame while handling this
+    // event; starting the web engine waits for the next turn of the loop.
+    if (event->type() == QEvent::Expose && !creationQueued_ && watched == window()->windowHandle()
+        && window()->windowHandle()->isExposed()) {
+        watched->removeEventFilter(this);
+        creationQueued_ = true;
+        QTimer::singleShot(0, this, &usrReklamaX::createBrowser);
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -89,7 +133,7 @@ void usrReklamaX::resizeEvent(QResizeEvent* event)
 
 void usrReklamaX::UserControl_Resize()
 {
-    if (window()->isMinimized())
+    if (!WebBrowser1 || window()->isMinimized())
         return;
     WebBrowser1->setGeometry(0, 0, width(), height());
 }

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <QUrl>
 #include <QWidget>
 
 #include <memory>
@@ -14,6 +15,8 @@ class SilentPage;
 // view that shows the program's title until the first tuning, then a random
 // advertisement page at every tuning. Links clicked in it open in the
 // user's browser; the panel keeps its page.
+// The browser is created only once the window's first frame is on screen,
+// so the station list never waits for the web engine to start.
 class usrReklamaX : public QWidget {
     Q_OBJECT
 
@@ -22,20 +25,26 @@ public:
     ~usrReklamaX() override;
 
     // Loads advertisement page 0..4 (chosen at random) afresh; returns at once.
+    // Before the browser exists the page is loaded as soon as it does.
     void Start();
 
     // Tests point the panel at a local server; the address ends with '/'.
     void setReklamaURL(const QString& url);
     QString reklamaURL() const;
 
-    // Covers the panel's whole area.
-    QWebEngineView* const WebBrowser1;
+    // Covers the panel's whole area; null until the window has been shown.
+    QWebEngineView* WebBrowser1 = nullptr;
+
+Q_SIGNALS:
+    void browserCreated();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void createBrowser();
     void UserControl_Initialize();
     void UserControl_Resize();
     void WebBrowser1_StatusTextChange(const QString& Text);
@@ -52,4 +61,6 @@ private:
     // navigation that soon after is theirs.
     QElapsedTimer userClick_;
     static constexpr qint64 UserClickMs = 1000;
+    QUrl pendingPage_;  // asked for by Start() before the browser existed
+    bool creationQueued_ = false;
 };
