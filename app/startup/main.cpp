@@ -1,4 +1,5 @@
 #include "MainM.h"
+#include "tolva_config.h"
 
 #include <QApplication>
 
@@ -6,6 +7,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolva"));
+    QApplication::setDesktopFileName(QString::fromLatin1(TolvaConfig::AppId));
     Main();
     // Without its window the program could never be closed: do not linger.
     if (!MainForm())
