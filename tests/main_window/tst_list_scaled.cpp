@@ -90,10 +90,13 @@ private Q_SLOTS:
         }
 
         // The icon: the 64-pixel drawing where 32 logical pixels are shown.
-        QImage big(QStringLiteral(":/tolva/tolva-64.png"));
-        QCOMPARE(window.windowIcon().pixmap(QSize(32, 32)).toImage().convertToFormat(big.format()), big);
-        QCOMPARE(window.picIcon->pixmap().toImage().convertToFormat(big.format()), big);
-        QCOMPARE(window.picIcon->pixmap().devicePixelRatio(), 2.0);
+        QImage big = QImage(QStringLiteral(":/tolva/tolva-64.png")).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        big.setDevicePixelRatio(2);
+        const auto premultiplied = [](const QPixmap& pixmap) {
+            return pixmap.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        };
+        QCOMPARE(premultiplied(window.windowIcon().pixmap(QSize(32, 32))), big);
+        QCOMPARE(premultiplied(window.picIcon->pixmap()), big);
     }
 };
 

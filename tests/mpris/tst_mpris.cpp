@@ -91,7 +91,9 @@ private Q_SLOTS:
         QVERIFY(streams_.start() != 0);
         QFile mp3(QStringLiteral(TOLVA_TEST_DATA "/tone440.mp3"));
         QVERIFY(mp3.open(QIODevice::ReadOnly));
-        StreamServer::Stream tone{.audio = mp3.readAll(), .burstSeconds = 1};
+        StreamServer::Stream tone;
+        tone.audio = mp3.readAll();
+        tone.burstSeconds = 1;
         streams_.addStream(u"/plain"_s, tone);
         tone.icyTitle = kIcy.toUtf8();
         streams_.addStream(u"/icy"_s, tone);
