@@ -41,7 +41,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Internet radio receiver for Moscow and Sa
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tolva maintainers")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tolva maintainers <maintainers@tolva.example>")
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "qt6-qpa-plugins, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-plugins-ugly, gstreamer1.0-libav, gstreamer1.0-pulseaudio, gstreamer1.0-alsa, fonts-dejavu-core, fonts-liberation")
