@@ -1,6 +1,7 @@
 #include "MainM.h"
 
 #include "LoadRadioM.h"
+#include "MediaKeysM.h"
 #include "SaveINIm.h"
 #include "Tray.h"
 #include "app_globals.h"
@@ -57,6 +58,7 @@ void Main()
         frmForma& f = openForm();
         TrayAdd(*f.picIcon, *f.pMenu, ProgramTitle());
     });
+    passOver([] { MediaKeysAdd(openForm()); });
     passOver([] { FormVisible = -1; });
 }
 

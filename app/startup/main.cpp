@@ -1,6 +1,7 @@
 #include "MainM.h"
 #include "qt_translations.h"
 #include "ad_profile.h"
+#include "tolva_config.h"
 
 #include <QApplication>
 
@@ -10,6 +11,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolva"));
     LoadQtTranslations();
+    QApplication::setDesktopFileName(QString::fromLatin1(TolvaConfig::AppId));
     Main();
     // Without its window the program could never be closed: do not linger.
     if (!MainForm())

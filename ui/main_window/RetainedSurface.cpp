@@ -50,13 +50,18 @@ void RetainedSurface::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     const QRect area = event->rect();
-    painter.drawImage(area.topLeft(), image_, area);
+    const qreal ratio = image_.devicePixelRatio();
+    painter.drawImage(area, image_, QRectF(area.topLeft() * ratio, area.size() * ratio));
 }
 
 void RetainedSurface::resizeEvent(QResizeEvent* event)
 {
     // Keep what fits, like a picture box whose persistent image is resized.
-    QImage resized(event->size(), QImage::Format_RGB32);
+    // The image has the screen's own pixels, so drawing on it stays sharp at
+    // any scale; drawing coordinates remain the widget's.
+    const qreal ratio = devicePixelRatioF();
+    QImage resized(event->size() * ratio, QImage::Format_RGB32);
+    resized.setDevicePixelRatio(ratio);
     resized.fill(background_);
     if (!image_.isNull()) {
         QPainter painter(&resized);

@@ -5,8 +5,9 @@
 #include <QWidget>
 
 // A drawing surface that keeps everything drawn on it in an image of its own
-// size. Drawing happens only through the calls below; painting just copies the
-// image to the screen, so moving the widget never redraws anything.
+// size (in the screen's device pixels). Drawing happens only through the calls
+// below; painting just copies the image to the screen, so moving the widget
+// never redraws anything.
 // Input arrives as signals in the surface's own pixel coordinates.
 class RetainedSurface : public QWidget {
     Q_OBJECT
