@@ -2,6 +2,7 @@
 
 #include <gst/app/gstappsink.h>
 
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 #include <vector>
@@ -169,15 +170,33 @@ double AudioCapture::level() const
 
 double AudioCapture::frequency() const
 {
-    const double rms = level();
     const std::lock_guard lock(d->mutex);
+    // Per 20 ms window, so that a click or the noise of a near-silent stretch (an MP3 loop's
+    // padding) does not count: loud windows near the median only.
     const std::vector<qint16>& r = d->recent;
-    if (r.size() < Rate / 10 || rms < Quiet)
+    std::vector<int> crossings;
+    for (size_t start = 0; start + Window <= r.size(); start += Window) {
+        double energy = 0;
+        int n = 0;
+        for (size_t i = start; i < start + Window; ++i) {
+            energy += double(r[i]) * r[i];
+            n += i > start && r[i - 1] < 0 && r[i] >= 0;
+        }
+        if (std::sqrt(energy / Window) >= Quiet)
+            crossings.push_back(n);
+    }
+    if (crossings.size() < 5)
         return 0;   // too short or too quiet to be the tone
-    int crossings = 0;
-    for (size_t i = 1; i < r.size(); ++i)
-        crossings += r[i - 1] < 0 && r[i] >= 0;
-    return crossings * double(Rate) / r.size();
+    std::vector<int> sorted = crossings;
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    const int median = sorted[sorted.size() / 2];
+    int total = 0, windows = 0;
+    for (const int n : crossings)
+        if (std::abs(n - median) * 4 <= median + 4) {
+            total += n;
+            ++windows;
+        }
+    return total * double(Rate) / (double(windows) * Window);
 }
 
 QList<qint64> AudioCapture::gapsMs(qint64 minMs, qint64 untilNs) const
