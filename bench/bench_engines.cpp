@@ -1,6 +1,6 @@
 #include "bench_engines.h"
 
-#include "MediaPlayer.h"
+#include "PlaybackEngine.h"
 
 #include <gst/gst.h>
 #include <vlc/vlc.h>
@@ -11,11 +11,11 @@ class OurPlayer : public BenchEngine {
 public:
     OurPlayer() { player_.setAudioSinkFactory([this] { return capture.makeSink(); }); }
     QString name() const override { return QStringLiteral("ours"); }
-    void play(const QString& url) override { player_.setURL(url); }
-    void stop() override { player_.setURL(QString()); }
+    void play(const QString& url) override { player_.setUrl(url); }
+    void stop() override { player_.setUrl(QString()); }
 
 private:
-    MediaPlayer player_;
+    PlaybackEngine player_;
 };
 
 // playbin as a naive application uses it: set the address, go to PLAYING, ignore the bus.

@@ -1,4 +1,5 @@
 #include "MediaPlayer.h"
+#include "PlaybackEngine.h"
 #include "audio_capture.h"
 #include "stream_server.h"
 
@@ -11,7 +12,7 @@
 
 #include <memory>
 
-using State = MediaPlayer::State;
+using State = PlaybackEngine::State;
 
 namespace {
 
@@ -33,8 +34,8 @@ struct Rig {
     std::unique_ptr<MediaPlayer> player = std::make_unique<MediaPlayer>();
     Rig(int timeoutMs = 3000)
     {
-        player->setAudioSinkFactory([this] { return capture.makeSink(); });
-        player->setNetworkTimeout(timeoutMs);
+        player->engine().setAudioSinkFactory([this] { return capture.makeSink(); });
+        player->engine().setNetworkTimeout(timeoutMs);
     }
 };
 
@@ -96,16 +97,16 @@ private Q_SLOTS:
     void controlBar()
     {
         MediaPlayer player;
-        QCOMPARE(player.state(), State::Stopped);
+        QCOMPARE(player.engine().state(), State::Stopped);
         QCOMPARE(player.statusLine(), QStringLiteral("Остановлено"));
         auto* slider = player.findChild<QSlider*>(QStringLiteral("volume"));
         auto* mute = player.findChild<QToolButton*>(QStringLiteral("mute"));
         QVERIFY(slider && mute);
         slider->setValue(35);
-        QCOMPARE(player.volume(), 35);
+        QCOMPARE(player.engine().volume(), 35);
         mute->click();
-        QVERIFY(player.isMuted());
-        player.setVolume(250);
+        QVERIFY(player.engine().isMuted());
+        player.engine().setVolume(250);
         QCOMPARE(slider->value(), 100);
     }
 
@@ -114,9 +115,9 @@ private Q_SLOTS:
         // No sink handed in: the desktop's output, or a stand-in where there is none.
         MediaPlayer player;
         player.setURL(u("/list.m3u"));
-        QTRY_COMPARE_WITH_TIMEOUT(player.state(), State::Playing, 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(player.engine().state(), State::Playing, 8000);
         QTest::qWait(500);
-        QCOMPARE(player.state(), State::Playing);
+        QCOMPARE(player.engine().state(), State::Playing);
     }
 
     void volumeAndMuteReachTheSound()
@@ -126,15 +127,15 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(rig.capture.secondsReceived() > 1.0, 8000);
         const double full = rig.capture.level();
         QVERIFY(full > 1000);
-        rig.player->setVolume(25);
+        rig.player->engine().setVolume(25);
         for (const bool muted : {false, true, false}) {
-            rig.player->setMuted(muted);
+            rig.player->engine().setMuted(muted);
             QTest::qWait(800);
             const double level = rig.capture.level();
             QVERIFY2(muted ? level < 10 : qAbs(level / full - 0.25) < 0.05,
                      qPrintable(QString::number(level / full)));
         }
-        QCOMPARE(rig.player->state(), State::Playing);
+        QCOMPARE(rig.player->engine().state(), State::Playing);
     }
 
     // Each of MP3, AAC, Windows Media, Ogg Opus and Ogg Vorbis plays at least once; hz 0: error.
@@ -173,11 +174,11 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(rig.capture.secondsReceived() > 1.0, 10000);
             VERIFY_TONE(rig.capture, hz);
         } else {
-            QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), State::Error, 8000);
+            QTRY_COMPARE_WITH_TIMEOUT(rig.player->engine().state(), State::Error, 8000);
             QTest::qWait(1500);   // an error is final: no retry comes by itself
             QCOMPARE(rig.capture.secondsReceived(), 0.0);
         }
-        QCOMPARE(rig.player->state(), hz > 0 ? State::Playing : State::Error);
+        QCOMPARE(rig.player->engine().state(), hz > 0 ? State::Playing : State::Error);
         QTRY_COMPARE(rig.player->statusLine(), status);
     }
 
@@ -203,8 +204,8 @@ private Q_SLOTS:
         Rig rig(1000);
         rig.player->setURL(flaky.url(path));
         if (kind == QLatin1String("closes"))
-            QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), State::Playing, 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), State::Reconnecting, 8000);
+            QTRY_COMPARE_WITH_TIMEOUT(rig.player->engine().state(), State::Playing, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->engine().state(), State::Reconnecting, 8000);
         QVERIFY(rig.player->statusLine().startsWith(QStringLiteral("Повторное подключение")));
 
         stream.closeAfterSeconds = 0;   // the server comes back
@@ -212,7 +213,7 @@ private Q_SLOTS:
         flaky.setDown(false);
         rig.capture.reset();
         QTRY_VERIFY_WITH_TIMEOUT(rig.capture.secondsReceived() > 0.5, 15000);
-        QCOMPARE(rig.player->state(), State::Playing);
+        QCOMPARE(rig.player->engine().state(), State::Playing);
         VERIFY_TONE(rig.capture, 660.0);
     }
 
@@ -230,7 +231,7 @@ private Q_SLOTS:
         // A new address cancels the pending retry.
         const int requests = flaky.requests("/flapping");
         rig.player->setURL(u("/a"));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), State::Playing, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->engine().state(), State::Playing, 5000);
         QTest::qWait(3500);
         QCOMPARE(flaky.requests("/flapping"), requests);
     }
@@ -243,7 +244,7 @@ private Q_SLOTS:
         QTRY_COMPARE(server.openConnections("/a"), 1);
         const int requests = server.requests("/a");
         rig.player->setURL(u("/a"));   // the same address again connects anew
-        QCOMPARE(rig.player->state(), State::Connecting);
+        QCOMPARE(rig.player->engine().state(), State::Connecting);
         rig.capture.reset();
         QTRY_VERIFY_WITH_TIMEOUT(rig.capture.secondsReceived() > 0.3, 8000);
         QVERIFY(server.requests("/a") > requests);
@@ -255,7 +256,7 @@ private Q_SLOTS:
         VERIFY_TONE(rig.capture, 660.0);
         QCOMPARE(server.openConnections("/b"), 1);
         rig.player->setURL(QString());   // an empty one stops
-        QCOMPARE(rig.player->state(), State::Stopped);
+        QCOMPARE(rig.player->engine().state(), State::Stopped);
         QTRY_COMPARE_WITH_TIMEOUT(server.openConnections("/b"), 0, 3000);
     }
 
@@ -295,14 +296,14 @@ private Q_SLOTS:
         const QString path = QStringLiteral("/stall-%1").arg(every);
         server.addStream(path, stream);
         Rig rig;
-        QSignalSpy buffering(rig.player.get(), &MediaPlayer::bufferingChanged);
+        QSignalSpy buffering(&rig.player->engine(), &PlaybackEngine::bufferingChanged);
         rig.player->setURL(server.url(path));
         QTRY_VERIFY_WITH_TIMEOUT(rig.capture.firstAudioNs() != 0, 5000);
         QTest::qWait(int(every * 4 * 1000));
         const QList<qint64> gaps = rig.capture.gapsMs(150);
         QVERIFY2(gaps.size() <= 1, qPrintable(QStringLiteral("%1 gaps").arg(gaps.size())));
         VERIFY_TONE(rig.capture, 440.0);
-        QCOMPARE(rig.player->state(), State::Playing);
+        QCOMPARE(rig.player->engine().state(), State::Playing);
         QVERIFY(gaps.isEmpty() || !buffering.isEmpty());   // the one gap was shown as buffering
     }
 };
