@@ -18,9 +18,9 @@ namespace {
 
 enum class Command { Dry, Refilled, ApplyVolume, Quit };
 
-// playbin's flags: audio and software volume only, no video, no subtitles.
+// playbin's flags: audio only, no video, no subtitles. Volume is applied after the cushion,
+// where a change is heard at once instead of seconds later.
 constexpr guint PlayFlagAudio = 0x2;
-constexpr guint PlayFlagSoftVolume = 0x10;
 
 // The network queue before the decoder; the cushion itself is decoded audio after it.
 constexpr guint64 NetworkQueueDuration = 20 * GST_SECOND;
@@ -53,6 +53,7 @@ struct StreamSession::Shared {
     GstElement* pipeline = nullptr;
     GstElement* output = nullptr;   // the bin with the cushion queue and the sink
     GstElement* cushion = nullptr;
+    GstElement* volumeElement = nullptr;
     GstElement* sink = nullptr;     // the element that plays, for its latency
     int underruns = 0;
 
@@ -62,7 +63,7 @@ struct StreamSession::Shared {
     std::atomic<guint64> target{0};
     std::atomic<int> lastPercent{-1};
     std::atomic<bool> percentInFlight{false};
-    std::atomic<gint64> dryAt{0};          // monotonic µs of the last dry spell's start
+    std::atomic<gint64> lastArrival{0};    // monotonic µs of the last audio into the cushion
     std::atomic<bool> firstAfterDry{false};
     std::atomic<guint64> handedUntil{0};   // running time up to which the sink has audio
     GstSegment segment;                    // of the cushion's output; its streaming thread only
@@ -287,16 +288,18 @@ void postPercent(const std::shared_ptr<Shared>& keep)
 
 // While refilling, what comes in moves the percentage. The first audio after a dry spell
 // tells how long the link was away; a link that stalls that long again is to be heard
-// to stall once, so the cushion has to outlast it.
+// to stall once, so the cushion has to outlast it (what it held back may come in a rush).
 GstPadProbeReturn onCushionIn(GstPad*, GstPadProbeInfo*, gpointer data)
 {
     const auto& keep = *static_cast<std::shared_ptr<Shared>*>(data);
     Shared* s = keep.get();
+    const gint64 now = g_get_monotonic_time();
+    const gint64 before = s->lastArrival.exchange(now);
     if (!s->refilling)
         return GST_PAD_PROBE_OK;
     if (s->firstAfterDry.exchange(false)) {
-        const guint64 spell = guint64(g_get_monotonic_time() - s->dryAt) * 1000;
-        s->target = std::min(CushionTargets[std::size(CushionTargets) - 1], s->target + spell);
+        const guint64 away = guint64(std::max<gint64>(0, now - before)) * 1000;
+        s->target = std::min(CushionTargets[std::size(CushionTargets) - 1], s->target + away);
         g_object_set(s->cushion, "min-threshold-time", guint64(s->target), nullptr);
     }
     guint64 level = 0;
@@ -498,15 +501,17 @@ void onSourceSetup(GstElement*, GstElement* source, gpointer data)
     }
 }
 
-// The cushion queue and the sink in one bin, given to playbin as its audio sink.
+// The cushion queue, the volume and the sink in one bin, given to playbin as its audio sink.
 GstElement* makeOutputBin(GstElement* sink, Shared* s, std::shared_ptr<Shared>* keep)
 {
     GstElement* bin = gst_bin_new("output");
     GstElement* queue = gst_element_factory_make("queue", "cushion");
     g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time", CushionMax,
                  nullptr);
-    gst_bin_add_many(GST_BIN(bin), queue, sink, nullptr);
-    gst_element_link(queue, sink);
+    GstElement* volume = gst_element_factory_make("volume", nullptr);
+    gst_bin_add_many(GST_BIN(bin), queue, volume, sink, nullptr);
+    gst_element_link_many(queue, volume, sink, nullptr);
+    s->volumeElement = volume;
     GstPad* in = gst_element_get_static_pad(queue, "sink");
     gst_element_add_pad(bin, gst_ghost_pad_new("sink", in));
     const auto drop = [](gpointer p) { delete static_cast<std::shared_ptr<Shared>*>(p); };
@@ -572,9 +577,10 @@ void run(std::shared_ptr<Shared> s, QByteArray uri, GstElement* customSink,
         volume = s->volume;
         muted = s->muted;
     }
-    g_object_set(playbin, "uri", uri.constData(), "flags", PlayFlagAudio | PlayFlagSoftVolume,
+    g_object_set(s->volumeElement, "volume", volume, "mute", gboolean(muted), nullptr);
+    g_object_set(playbin, "uri", uri.constData(), "flags", PlayFlagAudio,
                  "buffer-duration", gint64(NetworkQueueDuration), "buffer-size", NetworkQueueBytes,
-                 "volume", volume, "mute", gboolean(muted), "audio-sink", s->output, nullptr);
+                 "audio-sink", s->output, nullptr);
     g_signal_connect_data(playbin, "source-setup", G_CALLBACK(onSourceSetup),
                           new SourceSetup{guint(std::max(1, options.timeoutSeconds)), options.typeHint},
                           [](gpointer p, GClosure*) { delete static_cast<SourceSetup*>(p); },
@@ -602,7 +608,6 @@ void run(std::shared_ptr<Shared> s, QByteArray uri, GstElement* customSink,
             const int step = std::min<int>(s->underruns++, std::size(CushionTargets) - 1);
             s->target = CushionTargets[step];
             s->lastPercent = 0;
-            s->dryAt = g_get_monotonic_time();
             s->firstAfterDry = true;
             s->refilling = true;
             // The queue now holds back until it has the target; "running" says when.
@@ -622,7 +627,7 @@ void run(std::shared_ptr<Shared> s, QByteArray uri, GstElement* customSink,
             break;
         case Command::ApplyVolume: {
             const std::lock_guard lock(s->mutex);
-            g_object_set(playbin, "volume", s->volume, "mute", gboolean(s->muted), nullptr);
+            g_object_set(s->volumeElement, "volume", s->volume, "mute", gboolean(s->muted), nullptr);
             break;
         }
         case Command::Quit:
