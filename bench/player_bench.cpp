@@ -9,9 +9,10 @@
 #include "stream_server.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
+#include <QTimer>
 
 #include <gst/gst.h>
 #include <unistd.h>
@@ -31,11 +32,20 @@ qint64 nowNs()
     return g_get_monotonic_time() * 1000;
 }
 
+// Runs events (sleeping between them) until done or ms have passed.
 void spin(int ms, const std::function<bool()>& done = [] { return false; })
 {
-    const QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    if (ms <= 0 || done())
+        return;
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    poll.start(20);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 // The child: plays each "url seconds" pair in turn, telling the parent when it hands over each

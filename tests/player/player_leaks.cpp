@@ -1,17 +1,19 @@
 // Run with GST_TRACERS=leaks GST_DEBUG=GST_TRACER:7 (CTest does): 20 tunings, a reconnect and a
 // teardown at a private sound server, then gst_deinit; fails when GStreamer's leak tracer
 // reports any object still alive.
-#include "MediaPlayer.h"
+#include "PlaybackEngine.h"
 #include "sound_server.h"
 #include "stream_server.h"
 
-#include <QApplication>
-#include <QDeadlineTimer>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <QFile>
 
 #include <gst/gst.h>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -32,9 +34,15 @@ void countAlive(GstDebugCategory* category, GstDebugLevel, const gchar*, const g
 
 bool waitFor(const std::function<bool()>& done, int ms)
 {
-    const QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    poll.start(20);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
     return done();
 }
 
@@ -53,7 +61,7 @@ int main(int argc, char** argv)
     gst_init(&argc, &argv);
     gst_debug_add_log_function(countAlive, nullptr, nullptr);
     {
-        QApplication app(argc, argv);
+        QCoreApplication app(argc, argv);
         SoundServer sound;
         if (!sound.start())
             fail("no sound server");
@@ -67,15 +75,15 @@ int main(int argc, char** argv)
         server.addFile("/a.m3u", server.url("/a").toUtf8() + "\n", "audio/x-mpegurl");
         flaky.addStream("/b", StreamServer::burst(tone, 1));
 
-        auto player = std::make_unique<MediaPlayer>();
-        using State = MediaPlayer::State;
+        auto player = std::make_unique<PlaybackEngine>();
+        using State = PlaybackEngine::State;
         for (int i = 0; i < 20; ++i) {
-            player->setURL(server.url(i % 2 ? "/a" : "/a.m3u"));
+            player->setUrl(server.url(i % 2 ? "/a" : "/a.m3u"));
             if (!waitFor([&] { return player->state() == State::Playing; }, 10000))
                 fail("a tuning did not play");
             waitFor([] { return false; }, 200);
         }
-        player->setURL(flaky.url("/b"));
+        player->setUrl(flaky.url("/b"));
         if (!waitFor([&] { return player->state() == State::Playing; }, 10000))
             fail("did not play before the outage");
         const int requests = flaky.requests("/b");

@@ -4,6 +4,7 @@
 #include "LoadRadioM.h"
 #include "MainM.h"
 #include "MediaPlayer.h"
+#include "PlaybackEngine.h"
 #include "Tray.h"
 #include "app_globals.h"
 #include "audio_capture.h"
@@ -248,7 +249,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(streams_.requests(kBestFm) == 1, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(capture_->secondsHeard() > 1.0, 10000);
         QVERIFY(qAbs(capture_->frequency() - 440) < 22);
-        QCOMPARE(form->WindowsMediaPlayer->state(), MediaPlayer::State::Playing);
+        QCOMPARE(form->WindowsMediaPlayer->engine().state(), PlaybackEngine::State::Playing);
         QTRY_COMPARE_WITH_TIMEOUT(adRequests(), 1, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(streams_.openConnections(kStream), 1, 5000);
 
@@ -282,8 +283,8 @@ private Q_SLOTS:
             QCOMPARE(TrayData.icon->toolTip(), kPlaying + Radio().List(row, 1));
             QCOMPARE(NomerRadio, row);
             // The player's own status line tells; the program asks nothing.
-            QTRY_VERIFY_WITH_TIMEOUT(form->WindowsMediaPlayer->state() == MediaPlayer::State::Error
-                                         || form->WindowsMediaPlayer->state() == MediaPlayer::State::Reconnecting,
+            QTRY_VERIFY_WITH_TIMEOUT(form->WindowsMediaPlayer->engine().state() == PlaybackEngine::State::Error
+                                         || form->WindowsMediaPlayer->engine().state() == PlaybackEngine::State::Reconnecting,
                                      10000);
             QCOMPARE(QApplication::activeModalWidget(), nullptr);
         }
