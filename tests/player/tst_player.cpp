@@ -135,6 +135,7 @@ private Q_SLOTS:
 
         // Hostile servers.
         server.addTrickle("/trickle");
+        server.addTrickle("/trickle-audio", true);
         server.addRedirectLoop("/loop");
         QByteArray many = "#EXTM3U\n";
         for (int i = 0; i < 10000; ++i)
@@ -272,6 +273,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("url");
         QTest::addColumn<int>("deadline");   // s
         QTest::newRow("headers one byte a second") << u("/trickle") << 20;
+        QTest::newRow("audio one byte a second") << u("/trickle-audio") << 20;
         QTest::newRow("endless redirects") << u("/loop") << 10;
         QTest::newRow("10 000 entries, none answering") << u("/many.m3u") << 20;
         QTest::newRow("playlist that never ends") << u("/endless.m3u") << 20;

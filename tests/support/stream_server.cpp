@@ -105,12 +105,15 @@ void StreamServer::answer(QTcpSocket* socket, const QByteArray& request)
         const bool icy = request.toLower().contains("icy-metadata: 1") && !route.s.icyTitle.isEmpty();
         stream(socket, path, route.s, icy);
     } else if (route.kind == Route::Trickle) {
-        auto rest = std::make_shared<QByteArray>("HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n"
-                                                 "icy-name: slow\r\n\r\n");
+        const QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-name: slow\r\n\r\n";
+        if (route.headersAtOnce)
+            socket->write(head);
+        auto rest = std::make_shared<QByteArray>(route.headersAtOnce ? QByteArray() : head);
         auto* timer = new QTimer(socket);
         QObject::connect(timer, &QTimer::timeout, socket, [socket, rest] {
-            socket->write(rest->left(1));
-            rest->remove(0, 1);
+            socket->write(rest->isEmpty() ? QByteArray(1, '\xff') : rest->left(1));
+            if (!rest->isEmpty())
+                rest->remove(0, 1);
         });
         timer->start(1000);
     } else if (route.kind == Route::Redirect) {

@@ -57,8 +57,12 @@ public:
     }
     void addStream(const QString& path, const Stream& stream) { add(path, {Route::Live, stream}); }
     void addHang(const QString& path) { add(path, {Route::Hang, {}}); }   // never answers
-    // Hostile servers: the headers of a stream one byte a second; a redirect to itself, forever.
-    void addTrickle(const QString& path) { add(path, {Route::Trickle, {}}); }
+    // Hostile servers: a stream one byte a second, from its headers on or after them; a
+    // redirect to itself, forever.
+    void addTrickle(const QString& path, bool headersAtOnce = false)
+    {
+        add(path, {Route::Trickle, {}, false, headersAtOnce});
+    }
     void addRedirectLoop(const QString& path) { add(path, {Route::Redirect, {}}); }
     // Down: the port refuses and open connections are cut; up again on the same port.
     void setDown(bool down);
@@ -71,6 +75,7 @@ private:
         enum { File, Hang, Live, Trickle, Redirect } kind;
         Stream s = {};   // a file's body is in s.audio
         bool wentDown = false;
+        bool headersAtOnce = false;
     };
     struct Counters {
         int requests = 0;
