@@ -86,6 +86,24 @@ void onEntry(TotemPlParser*, const gchar* uri, GHashTable*, gpointer data)
 
 } // namespace
 
+bool isStreamAddress(const QUrl& url)
+{
+    static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"),
+                                     QStringLiteral("mms"), QStringLiteral("mmsh"),
+                                     QStringLiteral("icy")};
+    return url.isValid() && !url.host().isEmpty() && schemes.contains(url.scheme().toLower());
+}
+
+bool isPlaylistAddress(const QUrl& url)
+{
+    return kindFromPath(url) != PlaylistKind::None;
+}
+
+bool isHlsPlaylist(const QByteArray& text)
+{
+    return text.contains("#EXT-X-");
+}
+
 bool isAudioContentType(const QByteArray& contentType)
 {
     const QByteArray type = baseType(contentType);
@@ -139,14 +157,16 @@ QStringList parsePlaylist(const QByteArray& text, PlaylistKind kind, const QUrl&
     if (parsed != TOTEM_PL_PARSER_RESULT_SUCCESS)
         return {};
     // Some formats resolve relative names against the file, not the base: put them back on
-    // the base. Any other local name stays out: a station's list has no business there.
+    // the base. Local names, devices and other schemes stay out: a station's list has no
+    // business there. A list of thousands is cut: each entry may cost a timeout.
     const QString folder = QUrl::fromLocalFile(dir.path()).toString() + QLatin1Char('/');
     QStringList result;
     for (const QString& e : std::as_const(entries)) {
-        if (e.startsWith(folder))
-            result.append(base.resolved(QUrl(e.mid(folder.size()))).toString());
-        else if (!e.startsWith(QStringLiteral("file:")))
-            result.append(e);
+        const QUrl url = e.startsWith(folder) ? base.resolved(QUrl(e.mid(folder.size()))) : QUrl(e);
+        if (isStreamAddress(url))
+            result.append(e.startsWith(folder) ? url.toString() : e);
+        if (result.size() == MaxPlaylistEntries)
+            break;
     }
     return result;
 }

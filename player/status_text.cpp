@@ -22,6 +22,8 @@ QString statusText(PlaybackEngine::State state, PlaybackEngine::Problem problem,
     case State::Error:
         if (problem == PlaybackEngine::Problem::BadAddress)
             return QStringLiteral("Ошибка: неверный адрес");
+        if (problem == PlaybackEngine::Problem::NoAudioOutput)
+            return QStringLiteral("Ошибка: нет вывода звука");
         if (problem == PlaybackEngine::Problem::BadPlaylist)
             return QStringLiteral("Ошибка: неверный список воспроизведения");
         return QStringLiteral("Ошибка: поток недоступен");
