@@ -3,6 +3,7 @@
 
 #include "MediaPlayer.h"
 #include "Mpris.h"
+#include "PlaybackEngine.h"
 #include "Tray.h"
 #include "app_globals.h"
 #include "clsRadio.h"
@@ -10,24 +11,15 @@
 #include "station_numbers.h"
 #include "tolva_config.h"
 
-#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QKeyEvent>
 
 namespace {
 
-bool playing(const MediaPlayer& player)
+bool playing(const PlaybackEngine& engine)
 {
-    const MediaPlayer::State state = player.state();
-    return state != MediaPlayer::State::Stopped && state != MediaPlayer::State::Error;
-}
-
-// The player control's own play / stop button: stopping with it keeps the
-// address, and playing with it connects to that address anew.
-void pressPlayStop(MediaPlayer& player)
-{
-    if (auto* button = player.findChild<QAbstractButton*>(QStringLiteral("playStop")))
-        button->click();
+    const PlaybackEngine::State state = engine.state();
+    return state != PlaybackEngine::State::Stopped && state != PlaybackEngine::State::Error;
 }
 
 // The station the player was given: the current one, or whichever has the address.
@@ -56,29 +48,31 @@ void pressKey(frmForma& form, Qt::Key key)
 void MediaKeysAdd(frmForma& form)
 {
     MediaPlayer& player = *form.WindowsMediaPlayer;
+    PlaybackEngine& engine = player.engine();
     MprisLink link;
     link.identity = ProgramTitle();
     link.desktopEntry = QString::fromLatin1(TolvaConfig::AppId);
-    link.now = [&player] {
+    link.now = [&player, &engine] {
         MprisLink::Now now;
-        now.playing = playing(player);
+        now.playing = playing(engine);
         now.address = player.URL();
         now.number = stationWith(now.address);
         if (now.number >= 0)
             now.station = Radio().List(now.number, 1);
         else
             now.station = now.address;
-        now.streamTitle = now.playing ? player.nowPlaying() : QString();
-        now.volume = player.volume() / 100.0;
+        now.streamTitle = now.playing ? engine.nowPlaying() : QString();
+        now.volume = engine.volume() / 100.0;
         return now;
     };
-    link.play = [&player] {
-        if (!playing(player))
-            pressPlayStop(player);
+    // Stopping keeps the address; playing connects to it anew.
+    link.play = [&engine] {
+        if (!playing(engine))
+            engine.play();
     };
-    link.stop = [&player] {
-        if (playing(player))
-            pressPlayStop(player);
+    link.stop = [&engine] {
+        if (playing(engine))
+            engine.stop();
     };
     link.next = [&form] {
         pressKey(form, Qt::Key_Down);
@@ -98,14 +92,15 @@ void MediaKeysAdd(frmForma& form)
         }
     };
     link.quit = [&form] { form.close(); };  // the close box's path
-    link.setVolume = [&player](double volume) { player.setVolume(qRound(volume * 100)); };
+    link.setVolume = [&engine](double volume) { engine.setVolume(qRound(volume * 100)); };
 
     auto* service = new MprisService(std::move(link), &form);
     if (!service->publish(QDBusConnection::sessionBus())) {
         delete service;
         return;
     }
-    QObject::connect(&player, &MediaPlayer::stateChanged, service, &MprisService::noteChange);
-    QObject::connect(&player, &MediaPlayer::nowPlayingChanged, service, &MprisService::noteChange);
+    QObject::connect(&engine, &PlaybackEngine::stateChanged, service, &MprisService::noteChange);
+    QObject::connect(&engine, &PlaybackEngine::nowPlayingChanged, service, &MprisService::noteChange);
+    QObject::connect(&engine, &PlaybackEngine::volumeChanged, service, &MprisService::noteChange);
     QObject::connect(&form, &QWidget::windowTitleChanged, service, &MprisService::noteChange);
 }

@@ -4,14 +4,15 @@
 #include "LoadRadioM.h"
 #include "MainM.h"
 #include "MediaPlayer.h"
+#include "PlaybackEngine.h"
 #include "Tray.h"
 #include "app_globals.h"
-#include "audio_capture.h"
 #include "clsRadio.h"
 #include "frmForma.h"
 #include "page_server.h"
 #include "program_folder.h"
 #include "settings_file.h"
+#include "sound_server.h"
 #include "station_numbers.h"
 #include "stream_server.h"
 #include "usrReklamaX.h"
@@ -41,7 +42,7 @@ class TstMpris : public QObject {
 
     StreamServer streams_;
     PageServer ads_;
-    AudioCapture capture_;
+    SoundServer sound_;   // the desktop's output, up before any player
     QTemporaryDir dir_;
     QDBusConnection client_ = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"client"_s);
     QStringList announced_;  // PlaybackStatus values as PropertiesChanged told them
@@ -86,6 +87,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(client_.isConnected());
+        QVERIFY2(sound_.start(), qPrintable(sound_.log()));
         QVERIFY(dir_.isValid());
         SetProgramFolder(dir_.path());
         QVERIFY(streams_.start() != 0);
@@ -115,8 +117,7 @@ private Q_SLOTS:
         frmForma* const form = MainForm();
         QVERIFY(form);
         form->usrReklamaX1->setReklamaURL(ads_.url(u"/reklama/"_s).toString());
-        form->WindowsMediaPlayer->setAudioSinkFactory([this] { return capture_.makeSink(); });
-        MediaPlayer* const player = form->WindowsMediaPlayer;
+        const PlaybackEngine* const player = &form->WindowsMediaPlayer->engine();
 
         QVERIFY(client_.interface()->isServiceRegistered(kName));
         QCOMPARE(property(kRoot, u"Identity"_s).toString(), u"Радиоприёмник Tolva"_s);
@@ -135,7 +136,7 @@ private Q_SLOTS:
 
         // Stop: the player stops, keeping its address; the title still names the station.
         QVERIFY(call(kPlayer, u"Stop"_s));
-        QTRY_COMPARE(player->state(), MediaPlayer::State::Stopped);
+        QTRY_COMPARE(player->state(), PlaybackEngine::State::Stopped);
         QTRY_COMPARE(status(), u"Stopped"_s);
         QTRY_VERIFY(announced_.endsWith(u"Stopped"_s));
         QTRY_COMPARE(streams_.openConnections(u"/icy"_s), 0);
@@ -146,7 +147,7 @@ private Q_SLOTS:
         // Play connects to the same address anew.
         const int playlistRequests = streams_.requests(QUrl(Radio().List(1, 0)).path());
         QVERIFY(call(kPlayer, u"Play"_s));
-        QTRY_COMPARE_WITH_TIMEOUT(player->state(), MediaPlayer::State::Playing, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(player->state(), PlaybackEngine::State::Playing, 10000);
         QCOMPARE(streams_.requests(QUrl(Radio().List(1, 0)).path()), playlistRequests + 1);
         QTRY_COMPARE(status(), u"Playing"_s);
         QTRY_VERIFY(announced_.endsWith(u"Playing"_s));
@@ -157,7 +158,7 @@ private Q_SLOTS:
             const int ads = adRequests();
             QVERIFY(call(kPlayer, method));
             checkTuned(form, row);
-            QTRY_COMPARE_WITH_TIMEOUT(player->state(), MediaPlayer::State::Playing, 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(player->state(), PlaybackEngine::State::Playing, 10000);
             QTRY_COMPARE_WITH_TIMEOUT(adRequests(), ads + 1, 10000);
             QTRY_COMPARE_WITH_TIMEOUT(title(), row == 1 ? kIcy : Radio().List(row, 1), 10000);
         }
@@ -169,7 +170,7 @@ private Q_SLOTS:
         QTRY_VERIFY(form->isVisible());
         QCOMPARE(int(FormVisible), -1);
         checkTuned(form, 1);
-        QCOMPARE(player->state(), MediaPlayer::State::Playing);
+        QCOMPARE(player->state(), PlaybackEngine::State::Playing);
 
         // Quit closes as the close box does: no question for a shown window, the station stored.
         const QPointer<frmForma> alive(form);
