@@ -1,3 +1,15 @@
+# Under the sanitizers any report fails the test; the suppression files name
+# the third-party one-time allocations, each with its reason.
+set(tolva_sanitizer_env "")
+if(TOLVA_SANITIZE)
+  set(supp ${CMAKE_SOURCE_DIR}/tests/sanitizers)
+  set(tolva_sanitizer_env
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:exitcode=23:print_suppressions=0"
+    "LSAN_OPTIONS=suppressions=${supp}/lsan.supp:print_suppressions=0"
+    "UBSAN_OPTIONS=suppressions=${supp}/ubsan.supp:print_stacktrace=1:halt_on_error=1"
+    "TOLVA_SANITIZED=1")
+endif()
+
 # tolva_add_qtest(NAME name SOURCES ... LIBS ... [ENV VAR=value ...] [TIMEOUT s] [COMMAND_PREFIX ...])
 # Builds a Qt Test executable and registers it with CTest. By default it runs
 # on the offscreen platform with Qt WebEngine set up for a headless root run.
@@ -12,5 +24,5 @@ function(tolva_add_qtest)
     set(T_TIMEOUT 300)
   endif()
   set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu;${T_ENV}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu;${tolva_sanitizer_env};${T_ENV}")
 endfunction()

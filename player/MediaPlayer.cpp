@@ -159,5 +159,5 @@ void MediaPlayer::refresh()
     const QString text = statusText(s, engine_->problem(), engine_->bufferingPercent(),
                                     engine_->reconnectDelaySeconds(), engine_->nowPlaying());
     status_->setText(text);
-    status_->setToolTip(text);
+    status_->setToolTip(plainToolTip(text));
 }

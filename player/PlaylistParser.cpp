@@ -84,6 +84,14 @@ void onEntry(TotemPlParser*, const gchar* uri, GHashTable*, gpointer data)
     static_cast<QStringList*>(data)->append(QString::fromUtf8(uri));
 }
 
+bool isNetworkAddress(const QUrl& url)
+{
+    static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("icy"),
+                                     QStringLiteral("icyx"), QStringLiteral("mms"), QStringLiteral("mmsh"),
+                                     QStringLiteral("rtsp")};
+    return url.isValid() && !url.host().isEmpty() && schemes.contains(url.scheme());
+}
+
 } // namespace
 
 bool isAudioContentType(const QByteArray& contentType)
@@ -139,14 +147,17 @@ QStringList parsePlaylist(const QByteArray& text, PlaylistKind kind, const QUrl&
     if (parsed != TOTEM_PL_PARSER_RESULT_SUCCESS)
         return {};
     // Some formats resolve relative names against the file, not the base: put them back on
-    // the base. Any other local name stays out: a station's list has no business there.
+    // the base. Anything but a network address stays out: a list from a server has no
+    // business naming local files or devices, and a huge list is no station's.
     const QString folder = QUrl::fromLocalFile(dir.path()).toString() + QLatin1Char('/');
     QStringList result;
     for (const QString& e : std::as_const(entries)) {
-        if (e.startsWith(folder))
-            result.append(base.resolved(QUrl(e.mid(folder.size()))).toString());
-        else if (!e.startsWith(QStringLiteral("file:")))
-            result.append(e);
+        const QUrl url = e.startsWith(folder) ? base.resolved(QUrl(e.mid(folder.size()))) : QUrl(e);
+        if (!isNetworkAddress(url))
+            continue;
+        result.append(url.toString());
+        if (result.size() == MaxPlaylistEntries)
+            break;
     }
     return result;
 }

@@ -7,3 +7,11 @@
 // The control bar's status line in words, as the listener reads it.
 QString statusText(PlaybackEngine::State state, PlaybackEngine::Problem problem, int bufferingPercent,
                    int reconnectDelaySeconds, const QString& nowPlaying);
+
+// Text a server sent (a stream title) as one line of plain text: line breaks and control
+// characters become spaces, runs of blanks one space, and it is cut to a status line's length.
+QString plainServerText(const QString& text);
+inline constexpr qsizetype MaxServerTextLength = 256;
+
+// A tooltip takes text that looks like markup for rich text; this one shows the text as it is.
+QString plainToolTip(const QString& text);
