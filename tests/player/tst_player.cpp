@@ -4,9 +4,11 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
+#include <QTextDocument>
 #include <QToolButton>
 
 #include <memory>
@@ -66,7 +68,8 @@ private Q_SLOTS:
         server.addStream("/wma", wma);
         raw.addStream("/", tone("tone440.mp3"));
         StreamServer::Stream icy = tone("tone440.mp3");
-        icy.icyTitle = QStringLiteral("Кино - Группа крови").toUtf8();
+        // A server's title is shown as one line of plain text, never as markup.
+        icy.icyTitle = QStringLiteral("Кино -\r\n<b>Группа</b>  крови").toUtf8();
         server.addStream("/icy", icy);
 
         const auto at = [this](const char* path) { return u(path).toUtf8() + "\n"; };
@@ -152,7 +155,7 @@ private Q_SLOTS:
         QTest::newRow("nested playlist") << u("/nested.m3u") << 440.0 << playing;
         QTest::newRow("ogg opus") << u("/opus") << 440.0 << playing;
         QTest::newRow("ogg vorbis sent as mp3") << u("/mislabelled") << 440.0 << playing;
-        QTest::newRow("icy title") << u("/icy") << 440.0 << playing + QStringLiteral(": Кино - Группа крови");
+        QTest::newRow("icy title") << u("/icy") << 440.0 << playing + QStringLiteral(": Кино - <b>Группа</b> крови");
         const QString badList = QStringLiteral("Ошибка: неверный список воспроизведения");
         QTest::newRow("self-referencing") << u("/self.m3u") << 0.0 << badList;
         QTest::newRow("empty") << u("/empty.m3u") << 0.0 << badList;
@@ -179,6 +182,11 @@ private Q_SLOTS:
         }
         QCOMPARE(rig.player->state(), hz > 0 ? State::Playing : State::Error);
         QTRY_COMPARE(rig.player->statusLine(), status);
+        // A tooltip takes markup-like text for rich text: it must still read as the line.
+        const QString tip = rig.player->findChild<QLabel*>(QStringLiteral("status"))->toolTip();
+        QTextDocument shown;
+        shown.setHtml(tip);
+        QCOMPARE(Qt::mightBeRichText(tip) ? shown.toRawText() : tip, status);
     }
 
     void recovers_data()
