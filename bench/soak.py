@@ -108,6 +108,24 @@ try:
             if p == tolva.pid: main = (kb, th, fd)
         return dict(pss=pss / 1024, procs=len(pids), threads=threads, fds=fds,
                     main_pss=main[0] / 1024, main_threads=main[1], main_fds=main[2])
+    def fd_kinds(pid):
+        # Sockets by family and peer port, the rest by kind: where descriptors pile up.
+        inodes = {}
+        for table in ('tcp', 'tcp6'):
+            for line in open('/proc/net/' + table).readlines()[1:]:
+                f = line.split()
+                inodes[f[9]] = 'tcp:%d' % int(f[2].split(':')[1], 16)
+        for line in open('/proc/net/unix').readlines()[1:]:
+            f = line.split()
+            inodes[f[6]] = 'unix'
+        kinds = {}
+        for fd in os.listdir('/proc/%d/fd' % pid):
+            try: target = os.readlink('/proc/%d/fd/%s' % (pid, fd))
+            except OSError: continue
+            m = re.match(r'socket:\[(\d+)\]', target)
+            kind = inodes.get(m.group(1), 'socket') if m else re.sub(r'\[.*|:.*|/[^/]*$', '', target)
+            kinds[kind] = kinds.get(kind, 0) + 1
+        return dict(sorted(kinds.items(), key=lambda kv: -kv[1]))
     def sound():
         # One second from the sink's monitor: is the tone there?
         rec = os.path.join(tmp, 'monitor.raw')
@@ -126,6 +144,8 @@ try:
     rows = []
     def sample(label):
         f = figures(); f['label'] = label; f['tunings'] = done; f['sound'] = sound()
+        if os.environ.get('SOAK_FD_KINDS'):  # where descriptors pile up
+            print('  descriptors of tolva:', fd_kinds(tolva.pid), flush=True)
         rows.append(f)
         print('%-7s tunings %3d  PSS %7.1f MB (main %6.1f)  procs %2d  threads %3d (main %3d)  fds %4d (main %3d)  sound %s  stuck %d'
               % (label, done, f['pss'], f['main_pss'], f['procs'], f['threads'], f['main_threads'], f['fds'],

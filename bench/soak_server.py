@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Stations for the soak run on 127.0.0.1: every playlist (.m3u, .asx) on PORT points at
 an endless MP3 tone with now-playing titles, the raw stream answers on 4570, and
-/reklama/0..4.html are small ads. The link is a bad one: now and then a stream stalls for
-a few seconds, and now and then it drops the connection.
+/reklama/0..4.html are small ads. The streams share one bad link: every 8 to 25 s it
+either stalls for 1.5 to 6 s (what the stall held back then comes in a rush, as after a
+real one) or, one time in three, drops every stream connection.
   soak_server.py PORT SEED"""
 import http.server, os, random, socketserver, sys, threading, time
 
@@ -13,6 +14,17 @@ METAINT = 8000
 rng = random.Random(SEED)
 lock = threading.Lock()
 stats = {'streams': 0, 'stalls': 0, 'drops': 0, 'ads': 0, 'lists': 0}
+
+link = {'stall_until': 0.0, 'drops': 0}
+
+def bad_link():
+    while True:
+        time.sleep(rng.uniform(8, 25))
+        with lock:
+            if rng.random() < 1 / 3:
+                link['drops'] += 1; stats['drops'] += 1
+            else:
+                link['stall_until'] = time.monotonic() + rng.uniform(1.5, 6); stats['stalls'] += 1
 
 def log_stats():
     while True:
@@ -47,25 +59,21 @@ class H(http.server.BaseHTTPRequestHandler):
     def stream(self):
         with lock:
             stats['streams'] += 1
-            seed = rng.random()
-        r = random.Random(seed)
+            drops = link['drops']
         meta = self.headers.get('Icy-MetaData') == '1'
         self.send_response(200); self.send_header('Content-Type', 'audio/mpeg')
         if meta: self.send_header('icy-metaint', str(METAINT))
         self.end_headers()
         pos, sent, start, song = 0, 0, time.monotonic(), 0
-        next_event = start + r.uniform(15, 45)
         try:
             while True:
                 now = time.monotonic()
-                if now >= next_event:
-                    if r.random() < 0.3:
-                        with lock: stats['drops'] += 1
+                with lock:
+                    if link['drops'] != drops:
                         return
-                    with lock: stats['stalls'] += 1
-                    pause = r.uniform(1.5, 6)
-                    time.sleep(pause); start += pause
-                    next_event = time.monotonic() + r.uniform(15, 45)
+                    stalled = now < link['stall_until']
+                if stalled:
+                    time.sleep(0.1)
                     continue
                 due = int((now - start + 0.25) * RATE)   # a quarter second ahead
                 while sent < due:
@@ -85,5 +93,6 @@ class S(socketserver.ThreadingMixIn, http.server.HTTPServer):
     allow_reuse_address = True
 for port in (PORT, 4570):
     threading.Thread(target=S(('127.0.0.1', port), H).serve_forever, daemon=True).start()
+threading.Thread(target=bad_link, daemon=True).start()
 print('server: ready', flush=True)
 log_stats()

@@ -180,7 +180,8 @@ private Q_SLOTS:
             QTest::qWait(1500);   // an error is final: no retry comes by itself
             QCOMPARE(rig.capture.secondsReceived(), 0.0);
         }
-        QCOMPARE(rig.player->state(), hz > 0 ? State::Playing : State::Error);
+        // A loaded machine may starve the output for a moment right after the first audio.
+        QTRY_COMPARE(rig.player->state(), hz > 0 ? State::Playing : State::Error);
         QTRY_COMPARE(rig.player->statusLine(), status);
         // A tooltip takes markup-like text for rich text: it must still read as the line.
         const QString tip = rig.player->findChild<QLabel*>(QStringLiteral("status"))->toolTip();
@@ -220,7 +221,7 @@ private Q_SLOTS:
         flaky.setDown(false);
         rig.capture.reset();
         QTRY_VERIFY_WITH_TIMEOUT(rig.capture.secondsReceived() > 0.5, 15000);
-        QCOMPARE(rig.player->state(), State::Playing);
+        QTRY_COMPARE(rig.player->state(), State::Playing);
         VERIFY_TONE(rig.capture, 660.0);
     }
 
@@ -293,6 +294,8 @@ private Q_SLOTS:
 
     void repeatedStallsGapOnce()
     {
+        if (qEnvironmentVariableIsSet("TOLVA_SANITIZED"))
+            QSKIP("real-time audio continuity is checked on the normal build");
         QFETCH(double, burst);
         QFETCH(double, every);
         QFETCH(double, stall);
