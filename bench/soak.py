@@ -106,7 +106,9 @@ try:
                 continue
             pss += kb; threads += th; fds += fd
             if p == tolva.pid: main = (kb, th, fd)
-        return dict(pss=pss / 1024, procs=len(pids), threads=threads, fds=fds,
+        clients = subprocess.run(['pactl', 'list', 'short', 'clients'], env=env, capture_output=True,
+                                 text=True, timeout=10).stdout.count('\n')
+        return dict(pss=pss / 1024, procs=len(pids), threads=threads, fds=fds, pulse=clients,
                     main_pss=main[0] / 1024, main_threads=main[1], main_fds=main[2])
     def fd_kinds(pid):
         # Sockets by family and peer port, the rest by kind: where descriptors pile up.
@@ -147,9 +149,9 @@ try:
         if os.environ.get('SOAK_FD_KINDS'):  # where descriptors pile up
             print('  descriptors of tolva:', fd_kinds(tolva.pid), flush=True)
         rows.append(f)
-        print('%-7s tunings %3d  PSS %7.1f MB (main %6.1f)  procs %2d  threads %3d (main %3d)  fds %4d (main %3d)  sound %s  stuck %d'
+        print('%-7s tunings %3d  PSS %7.1f MB (main %6.1f)  procs %2d  threads %3d (main %3d)  fds %4d (main %3d)  pulse clients %2d  sound %s  stuck %d'
               % (label, done, f['pss'], f['main_pss'], f['procs'], f['threads'], f['main_threads'], f['fds'],
-                 f['main_fds'], 'yes' if f['sound'] else 'NO', len(stuck)), flush=True)
+                 f['main_fds'], f['pulse'], 'yes' if f['sound'] else 'NO', len(stuck)), flush=True)
         return f
     def tune():
         global current, done
@@ -192,7 +194,7 @@ try:
     base = rows[1] if len(rows) > 2 else first
     print('\n%-18s %12s %12s %12s' % ('', first['label'], base['label'], last['label']))
     for k, name in (('pss', 'PSS MB, tree'), ('main_pss', 'PSS MB, main'), ('procs', 'processes'),
-                    ('threads', 'threads, tree'), ('main_threads', 'threads, main'), ('fds', 'fds, tree'), ('main_fds', 'fds, main')):
+                    ('threads', 'threads, tree'), ('main_threads', 'threads, main'), ('fds', 'fds, tree'), ('main_fds', 'fds, main'), ('pulse', 'pulse clients')):
         print('%-18s %12.1f %12.1f %12.1f   %+.1f %% since %s' % (name, first[k], base[k], last[k],
               100 * (last[k] - base[k]) / base[k], base['label']))
     print('tunings %d, not followed by the title %d, minute marks without sound %d of %d'
