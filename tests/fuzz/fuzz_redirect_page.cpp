@@ -10,6 +10,7 @@
 
 #include <QUrl>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
@@ -105,9 +106,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray target = refreshTarget(attributeValue(page));
     check(percentDecoded(target) == percentDecoded(address.toUtf8()));
 
+    // Where the address itself leads, read the same way; QUrl cuts an address at a
+    // control character where a browser fails it, so those are compared decoded only.
     const QUrl wanted(address);
     const QUrl reached(QString::fromLatin1(target));
-    if (wanted.isValid() && !wanted.scheme().isEmpty()) {
+    const bool plain = std::none_of(address.begin(), address.end(), [](QChar c) { return c.unicode() <= 0x20 || c.unicode() == 0x7f; });
+    if (plain && wanted.isValid() && !wanted.scheme().isEmpty()) {
         check(reached.isValid());
         check(reached.scheme() == wanted.scheme());
         check(reached.host() == wanted.host());
