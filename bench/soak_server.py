@@ -36,8 +36,11 @@ class H(http.server.BaseHTTPRequestHandler):
     protocol_version = 'HTTP/1.0'
     def log_message(self, *a): pass
     def reply(self, type_, body):
-        self.send_response(200); self.send_header('Content-Type', type_)
-        self.send_header('Content-Length', str(len(body))); self.end_headers(); self.wfile.write(body)
+        try:
+            self.send_response(200); self.send_header('Content-Type', type_)
+            self.send_header('Content-Length', str(len(body))); self.end_headers(); self.wfile.write(body)
+        except OSError:
+            pass   # the player gave up on this answer: a new tuning came first
     def do_GET(self):
         p, here = self.path, 'http://127.0.0.1:%d' % PORT
         if self.server.server_address[1] == 4570 or p.startswith('/stream'):
