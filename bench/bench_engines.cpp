@@ -1,6 +1,6 @@
 #include "bench_engines.h"
 
-#include "MediaPlayer.h"
+#include "PlaybackEngine.h"
 
 #include <gst/gst.h>
 #include <vlc/vlc.h>
@@ -9,26 +9,22 @@ namespace {
 
 class OurPlayer : public BenchEngine {
 public:
-    OurPlayer() { player_.setAudioSinkFactory([this] { return capture.makeSink(); }); }
-    QString name() const override { return QStringLiteral("ours"); }
-    void play(const QString& url) override { player_.setURL(url); }
-    void stop() override { player_.setURL(QString()); }
+    void play(const QString& url) override { engine_.setUrl(url); }
+    void stop() override { engine_.setUrl(QString()); }
 
 private:
-    MediaPlayer player_;
+    PlaybackEngine engine_;
 };
 
 // playbin as a naive application uses it: set the address, go to PLAYING, ignore the bus.
 class DefaultPlaybin : public BenchEngine {
 public:
     ~DefaultPlaybin() override { stop(); }
-    QString name() const override { return QStringLiteral("playbin"); }
     void play(const QString& url) override
     {
         stop();
         pipeline_ = gst_element_factory_make("playbin", nullptr);
-        g_object_set(pipeline_, "uri", url.toUtf8().constData(), "audio-sink", capture.makeSink(),
-                     nullptr);
+        g_object_set(pipeline_, "uri", url.toUtf8().constData(), nullptr);
         GstBus* bus = gst_element_get_bus(pipeline_);
         gst_bus_set_flushing(bus, TRUE);
         gst_object_unref(bus);
@@ -60,21 +56,16 @@ public:
         if (vlc_)
             libvlc_release(vlc_);
     }
-    QString name() const override { return QStringLiteral("libVLC"); }
     void play(const QString& url) override
     {
         stop();
         if (!vlc_)
             return;
-        player_ = libvlc_media_player_new(vlc_);
-        libvlc_audio_set_callbacks(player_, onPlay, nullptr, nullptr, nullptr, nullptr, this);
-        libvlc_audio_set_format(player_, "S16N", 44100, 1);
         list_ = libvlc_media_list_new(vlc_);
         libvlc_media_t* media = libvlc_media_new_location(vlc_, url.toUtf8().constData());
         libvlc_media_list_add_media(list_, media);
         libvlc_media_release(media);
         listPlayer_ = libvlc_media_list_player_new(vlc_);
-        libvlc_media_list_player_set_media_player(listPlayer_, player_);
         libvlc_media_list_player_set_media_list(listPlayer_, list_);
         libvlc_media_list_player_play(listPlayer_);
     }
@@ -89,23 +80,10 @@ public:
             libvlc_media_list_release(list_);
             list_ = nullptr;
         }
-        if (player_) {
-            libvlc_media_player_stop(player_);
-            libvlc_media_player_release(player_);
-            player_ = nullptr;
-        }
     }
 
 private:
-    // Called as soon as VLC has decoded; pts says when the samples are due to be heard.
-    static void onPlay(void* data, const void* samples, unsigned count, int64_t pts)
-    {
-        static_cast<VlcListPlayer*>(data)->capture.addSamples(static_cast<const qint16*>(samples),
-                                                              int(count), pts * 1000);
-    }
-
     libvlc_instance_t* vlc_ = nullptr;
-    libvlc_media_player_t* player_ = nullptr;
     libvlc_media_list_t* list_ = nullptr;
     libvlc_media_list_player_t* listPlayer_ = nullptr;
 };

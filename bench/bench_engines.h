@@ -1,19 +1,15 @@
 #pragma once
 
-#include "audio_capture.h"
-
 #include <QString>
 
 #include <memory>
 
-// One engine under measurement; its decoded audio lands in capture.
+// One engine under measurement, playing to the desktop's output as it would for a user.
 class BenchEngine {
 public:
     virtual ~BenchEngine() = default;
-    virtual QString name() const = 0;
     virtual void play(const QString& url) = 0;
     virtual void stop() = 0;
-    AudioCapture capture;
 };
 
 std::unique_ptr<BenchEngine> makeOurPlayer();

@@ -1,245 +1,323 @@
-// Benchmark of the media player beside libVLC (VLC's defaults) and a default playbin, on the
-// same local streams: first decoded audio, silence under repeated stalls, UI-thread blocking.
-//   player_bench [runs] [seconds-per-stall-scenario] [parts: any of "first,stall,ui"]
+// Benchmark of the media player beside libVLC (VLC's defaults) and a default playbin, heard at a
+// private sound server: first audible sound, silence under listeners' links, CPU and memory.
+//   player_bench [runs=3] [seconds-per-link=60]
+// Each engine plays in a process of its own (this program again, with --engine) into a null
+// sink of its own, whose monitor the parent records.
+#include "audio_capture.h"
 #include "bench_engines.h"
+#include "sound_server.h"
 #include "stream_server.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
-#include <QTimer>
+#include <QProcess>
 
 #include <gst/gst.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <functional>
+#include <map>
+#include <thread>
 #include <vector>
 
 namespace {
-
-using Factory = std::function<std::unique_ptr<BenchEngine>()>;
-
-struct Peer {
-    const char* name;
-    Factory make;
-    bool followsPlaylists;
-};
 
 qint64 nowNs()
 {
     return g_get_monotonic_time() * 1000;
 }
 
-void spin(int ms)
+void spin(int ms, const std::function<bool()>& done = [] { return false; })
 {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    const QDeadlineTimer deadline(ms);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
-bool spinUntil(const std::function<bool()>& done, int ms)
+// The child: plays each "url seconds" pair in turn, telling the parent when it hands over each
+// address, with a second of silence after each.
+int runEngine(const QString& name, const QStringList& plays)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    return done();
+    gst_init(nullptr, nullptr);
+    std::unique_ptr<BenchEngine> engine = name == QLatin1String("ours")      ? makeOurPlayer()
+                                        : name == QLatin1String("playbin") ? makeDefaultPlaybin()
+                                                                           : makeVlcListPlayer();
+    spin(300);
+    for (int i = 0; i + 1 < plays.size(); i += 2) {
+        std::printf("start %lld\n", static_cast<long long>(nowNs()));
+        std::fflush(stdout);
+        engine->play(plays[i]);
+        spin(int(plays[i + 1].toDouble() * 1000));
+        engine->stop();
+        spin(1000);
+    }
+    std::printf("done\n");
+    std::fflush(stdout);
+    return 0;
 }
+
+struct Peer {
+    QString name;      // also the name of its sink
+    bool followsLists;
+};
+const Peer Peers[] = {{QStringLiteral("ours"), true},
+                      {QStringLiteral("playbin"), false},
+                      {QStringLiteral("libVLC"), true}};
+
+// One engine's process, playing into its own sink.
+class Child {
+public:
+    Child(const Peer& peer, const QStringList& plays)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PULSE_SINK"), peer.name);
+        process_.setProcessEnvironment(env);
+        process_.setStandardErrorFile(QProcess::nullDevice());
+        QObject::connect(&process_, &QProcess::readyReadStandardOutput, [this] {
+            while (process_.canReadLine()) {
+                const QByteArray line = process_.readLine().trimmed();
+                if (line.startsWith("start "))
+                    starts.push_back(line.mid(6).toLongLong());
+                else if (line == "done")
+                    done = true;
+            }
+        });
+        process_.start(QCoreApplication::applicationFilePath(),
+                       QStringList{QStringLiteral("--engine"), peer.name} + plays);
+        process_.waitForStarted();
+    }
+    ~Child()
+    {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished();
+        }
+    }
+    qint64 pid() const { return process_.processId(); }
+    void wait(int ms) { spin(ms, [this] { return done; }); }
+
+    std::vector<qint64> starts;
+    bool done = false;
+
+private:
+    QProcess process_;
+};
 
 double median(std::vector<double> v)
 {
+    std::erase_if(v, [](double x) { return x < 0; });
     if (v.empty())
         return -1;
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
 
-QByteArray tone()
+// CPU time used by a process so far, in seconds, and its proportional set size in MiB.
+double cpuSeconds(qint64 pid)
 {
-    QFile f(QStringLiteral(TOLVA_TEST_DATA "/tone440.mp3"));
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray stat = f.readAll();
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / sysconf(_SC_CLK_TCK);
 }
 
-// Seconds from handing over the address to the first decoded audio; -1: none within 10 s.
-double firstAudio(const Peer& peer, const QString& url)
+double pssMiB(qint64 pid)
 {
-    std::unique_ptr<BenchEngine> e = peer.make();
-    const qint64 start = nowNs();
-    e->play(url);
-    const bool ok = spinUntil([&] { return e->capture.firstAudioNs() != 0; }, 10000);
-    const double s = ok ? (e->capture.firstAudioNs() - start) / 1e9 : -1;
-    e->stop();
-    return s;
+    QFile f(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("Pss:"))
+            return line.mid(4).trimmed().split(' ').value(0).toDouble() / 1024;
+    return 0;
 }
 
-struct Blocking {
-    double call;        // longest single call that hands over an address, ms
-    double switching;   // longest stretch without events while switching, ms
-    double teardown;    // destroying the engine while its server hangs, ms
+class BusyCores {
+public:
+    explicit BusyCores(bool on)
+    {
+        for (int i = 0; on && i < 2; ++i)
+            threads_.emplace_back([this] {
+                while (!stop_)
+                    ;
+            });
+    }
+    ~BusyCores()
+    {
+        stop_ = true;
+        for (std::thread& t : threads_)
+            t.join();
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::vector<std::thread> threads_;
 };
 
-// How long the UI thread could not run its events while switching away from a hung server
-// ten times, and when the engine goes while the server hangs.
-Blocking uiBlocked(const Peer& peer, const QString& hung, const QString& good)
+const char* mark(bool met)
 {
-    std::unique_ptr<BenchEngine> e = peer.make();
-    qint64 worst = 0;
-    qint64 worstCall = 0;
-    qint64 last = nowNs();
-    QTimer tick;
-    tick.setInterval(1);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const qint64 n = nowNs();
-        worst = std::max(worst, n - last);
-        last = n;
-    });
-    tick.start();
-    for (int i = 0; i < 10; ++i) {
-        e->play(hung);
-        spin(300);
-        const qint64 before = nowNs();
-        e->play(good);
-        worstCall = std::max(worstCall, nowNs() - before);
-        spin(300);
-    }
-    e->play(hung);
-    spin(300);
-    tick.stop();
-    const qint64 before = nowNs();
-    e.reset();
-    return {worstCall / 1e6, std::max(worst, worstCall) / 1e6, (nowNs() - before) / 1e6};
+    return met ? "met" : "MISSED";
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    if (argc > 2 && QByteArray(argv[1]) == "--engine") {
+        QCoreApplication app(argc, argv);
+        return runEngine(QString::fromLocal8Bit(argv[2]), app.arguments().mid(3));
+    }
+    QCoreApplication app(argc, argv);
     gst_init(nullptr, nullptr);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
-    const int seconds = argc > 2 ? std::max(10, atoi(argv[2])) : 60;
-    const QString parts = argc > 3 ? QString::fromLatin1(argv[3]) : QStringLiteral("first,stall,ui");
+    const int seconds = argc > 2 ? std::max(15, atoi(argv[2])) : 60;
 
-    StreamServer server;
-    server.start();
-    StreamServer raw;
-    raw.start();
-    const QByteArray audio = tone();
+    SoundServer sound({QStringLiteral("ours"), QStringLiteral("playbin"), QStringLiteral("libVLC")});
+    if (!sound.start()) {
+        std::fprintf(stderr, "no sound server: %s\n", qPrintable(sound.log()));
+        return 1;
+    }
+    std::map<QString, std::unique_ptr<AudioCapture>> heard;
+    for (const Peer& p : Peers)
+        heard[p.name] = std::make_unique<AudioCapture>(p.name + QStringLiteral(".monitor"));
+    spin(5000, [&] {
+        return std::all_of(heard.begin(), heard.end(), [](auto& h) { return h.second->isRecording(); });
+    });
+    QFile mp3(QStringLiteral(TOLVA_TEST_DATA "/tone440.mp3"));
+    mp3.open(QIODevice::ReadOnly);
+    const QByteArray tone = mp3.readAll();
+    std::printf("All figures at the real output: a private PulseAudio, each engine in its own process\n"
+                "and null sink, its monitor recorded; silence is a 20 ms window below -44 dBFS.\n\n");
 
-    const std::vector<Peer> peers = {
-        {"ours", makeOurPlayer, true},
-        {"playbin", makeDefaultPlaybin, false},
-        {"libVLC", makeVlcListPlayer, true},
-    };
-
-    if (parts.contains(QLatin1String("first"))) {
-    // One discarded run each, so that loading plug-ins and libraries counts against nobody.
-    StreamServer::Stream warm;
-    warm.audio = audio;
-    server.addStream("/warm", warm);
-    for (const Peer& p : peers)
-        firstAudio(p, server.url("/warm"));
-    std::printf("First decoded audio, seconds (median of %d; playbin is given the stream itself)\n", runs);
-    std::printf("%-10s %-6s %10s %10s %10s\n", "address", "burst", "ours", "playbin", "libVLC");
-    for (const double burst : {0.0, 4.0}) {
-        StreamServer::Stream s;
-        s.audio = audio;
-        s.burstSeconds = burst;
-        const QString tag = burst > 0 ? QStringLiteral("b") : QStringLiteral("n");
-        server.addStream("/s" + tag, s);
-        raw.addStream("/", s);
-        const QByteArray stream = server.url("/s" + tag).toUtf8();
-        server.addFile("/l" + tag + ".m3u", "#EXTM3U\n" + stream + "\n", "audio/x-mpegurl");
-        server.addFile("/l" + tag + ".asx",
-                       "<ASX version=\"3.0\"><Title>A & B</Title><Entry><Ref href=\"" + stream
-                           + "\"/></Entry></ASX>\n", "video/x-ms-asf");
-        const struct {
-            const char* kind;
-            QString url;
-        } kinds[] = {{".m3u", server.url("/l" + tag + ".m3u")},
-                     {".asx", server.url("/l" + tag + ".asx")},
-                     {"raw", raw.url("/")}};
-        for (const auto& k : kinds) {
-            std::printf("%-10s %-6s", k.kind, burst > 0 ? "4 s" : "none");
-            for (const Peer& p : peers) {
-                std::vector<double> t;
-                for (int i = 0; i < runs; ++i) {
-                    const QString url = p.followsPlaylists || QLatin1String(k.kind) == QLatin1String("raw")
-                        ? k.url : QString::fromUtf8(stream);
-                    t.push_back(firstAudio(p, url));
-                }
-                std::printf(" %10.3f", median(t));
+    // First audible sound after the address is handed over, through the .m3u (playbin, which
+    // opens no playlists, is given the stream). One discarded run first in each process.
+    std::map<QString, double> first[2];
+    std::printf("First audible sound after URL, seconds (median of %d)\n", runs);
+    std::printf("%-8s %10s %10s %10s %14s %14s\n", "burst", "ours", "playbin", "libVLC", "ours/playbin",
+                "ours/libVLC");
+    for (const int burst : {4, 0}) {
+        StreamServer server;
+        server.start();
+        server.addStream(QStringLiteral("/warm"), StreamServer::burst(tone, burst));
+        server.addStream(QStringLiteral("/s"), StreamServer::burst(tone, burst));
+        server.addFile(QStringLiteral("/s.m3u"), "#EXTM3U\n" + server.url(QStringLiteral("/s")).toUtf8() + "\n",
+                       "audio/x-mpegurl");
+        server.addFile(QStringLiteral("/warm.m3u"), "#EXTM3U\n" + server.url(QStringLiteral("/warm")).toUtf8() + "\n",
+                       "audio/x-mpegurl");
+        std::map<QString, double>& f = first[burst > 0 ? 0 : 1];
+        for (const Peer& p : Peers) {
+            const QString list = p.followsLists ? QStringLiteral(".m3u") : QString();
+            QStringList plays{server.url(QStringLiteral("/warm") + list), QStringLiteral("4")};
+            for (int i = 0; i < runs; ++i)
+                plays << server.url(QStringLiteral("/s") + list) << QStringLiteral("4");
+            Child child(p, plays);
+            child.wait((runs + 1) * 6000 + 5000);
+            std::vector<double> t;
+            for (size_t i = 1; i < child.starts.size(); ++i) {
+                const qint64 sound = heard[p.name]->firstSoundNs(child.starts[i]);
+                const bool inRun = sound != 0 && (i + 1 >= child.starts.size() || sound < child.starts[i + 1]);
+                t.push_back(inRun ? (sound - child.starts[i]) / 1e9 : -1);
             }
-            std::printf("\n");
-            std::fflush(stdout);
+            f[p.name] = median(t);
         }
+        std::printf("%-8s %10.3f %10.3f %10.3f %14.2f %14.2f\n", burst ? "4 s" : "none", f["ours"],
+                    f["playbin"], f["libVLC"], f["ours"] / f["playbin"], f["ours"] / f["libVLC"]);
+        std::fflush(stdout);
     }
+    std::printf("target: no burst <= 0.150 s: %s; 4 s burst <= libVLC + 0.010 s: %s\n\n",
+                mark(first[1]["ours"] >= 0 && first[1]["ours"] <= 0.150),
+                mark(first[0]["ours"] >= 0 && first[0]["ours"] <= first[0]["libVLC"] + 0.010));
 
-    }
-
-    if (parts.contains(QLatin1String("stall"))) {
-    std::printf("\nSilent seconds per minute of play (%d s each, all three at once, after first audio)\n", seconds);
-    std::printf("%-34s %10s %10s %10s\n", "server", "ours", "playbin", "libVLC");
-    const struct {
+    // Silence under listeners' links: the three play at once, each from a server of its own.
+    struct Link {
         const char* name;
-        double burst, every, stall;
-    } scenarios[] = {
-        {"real time, no burst", 0, 0, 0},
-        {"4 s burst", 4, 0, 0},
-        {"4 s burst, 1.5 s stall every 5 s", 4, 5, 1.5},
-        {"no burst, 0.5 s stall every 5 s", 0, 5, 0.5},
-        {"1 s burst, 3 s stall every 5 s", 1, 5, 3},
+        StreamServer::Stream stream;
+        bool busy;
     };
-    int n = 0;
-    for (const auto& sc : scenarios) {
-        std::vector<std::unique_ptr<BenchEngine>> engines;
-        for (const Peer& p : peers) {
-            StreamServer::Stream s;
-            s.audio = audio;
-            s.burstSeconds = sc.burst;
-            s.stallEverySeconds = sc.every;
-            s.stallForSeconds = sc.stall;
-            const QString path = QStringLiteral("/stall%1").arg(n++);
-            server.addStream(path, s);
-            engines.push_back(p.make());
-            engines.back()->play(server.url(path));
+    const Link links[] = {
+        {"1 s burst", StreamServer::burst(tone, 1), false},
+        {"no burst", StreamServer::burst(tone, 0), false},
+        {"4 s burst, 1.5 s stall every 5 s", StreamServer::stalls(tone, 4, 5, 1.5), false},
+        {"1 s burst, both cores busy", StreamServer::burst(tone, 1), true},
+        {"down 3 s after 5 s, then back", StreamServer::goesDown(tone, 5, 3), false},
+        {"3 s stall every 5 s", StreamServer::stalls(tone, 1, 5, 3), false},
+    };
+    std::printf("Silent seconds per minute after the first sound (%d s each; gaps over 100 ms; "
+                "gaps per minute in brackets)\n", seconds);
+    std::printf("%-34s %14s %14s %14s  %s\n", "link", "ours", "playbin", "libVLC", "target");
+    std::map<QString, double> cpu, pss;
+    for (const Link& link : links) {
+        std::vector<std::unique_ptr<StreamServer>> servers;
+        std::vector<std::unique_ptr<Child>> children;
+        const BusyCores cores(link.busy);
+        const qint64 start = nowNs();
+        for (const Peer& p : Peers) {
+            heard[p.name]->reset();
+            servers.push_back(std::make_unique<StreamServer>());
+            StreamServer& s = *servers.back();
+            s.start();
+            s.addStream(QStringLiteral("/s"), link.stream);
+            s.addFile(QStringLiteral("/s.m3u"), "#EXTM3U\n" + s.url(QStringLiteral("/s")).toUtf8() + "\n",
+                      "audio/x-mpegurl");
+            const QString url = s.url(p.followsLists ? QStringLiteral("/s.m3u") : QStringLiteral("/s"));
+            children.push_back(std::make_unique<Child>(p, QStringList{url, QString::number(seconds + 5)}));
         }
-        spin(seconds * 1000);
-        std::printf("%-34s", sc.name);
-        for (auto& e : engines) {
-            const qint64 first = e->capture.firstAudioNs();
-            if (first == 0) {
-                std::printf(" %10s", "no audio");
+        const bool measureUse = link.name == links[0].name;
+        std::map<QString, double> cpuBefore;
+        if (measureUse) {
+            spin(10000);
+            for (size_t i = 0; i < children.size(); ++i)
+                cpuBefore[Peers[i].name] = cpuSeconds(children[i]->pid());
+        }
+        const qint64 measureFrom = nowNs();
+        spin(seconds * 1000 + 4000 - int((nowNs() - start) / 1000000));
+        std::printf("%-34s", link.name);
+        double ours = 0, peersMin = 1e9;
+        int oursGaps = 0;
+        for (size_t i = 0; i < children.size(); ++i) {
+            const QString& name = Peers[i].name;
+            const AudioCapture& h = *heard[name];
+            const qint64 firstSound = h.firstSoundNs(start);
+            if (firstSound == 0) {
+                std::printf(" %14s", "no sound");
                 continue;
             }
-            const double played = (nowNs() - first) / 1e9;
-            std::printf(" %10.2f", e->capture.silentMs(100) / 1000.0 * 60.0 / played);
+            const qint64 until = std::min(nowNs(), firstSound + qint64(seconds) * 1000000000);
+            const double minutes = (until - firstSound) / 60e9;
+            const double silent = h.silentMs(100, until) / 1000.0 / minutes;
+            const double gaps = h.gapsMs(100, until).size() / minutes;
+            std::printf(" %8.2f (%3.0f)", silent, gaps);
+            if (i == 0) {
+                ours = silent;
+                oursGaps = int(gaps + 0.5);
+            } else {
+                peersMin = std::min(peersMin, silent);
+            }
+            if (measureUse) {
+                cpu[name] = (cpuSeconds(children[i]->pid()) - cpuBefore[name]) * 1e9 / (nowNs() - measureFrom) * 100;
+                pss[name] = pssMiB(children[i]->pid());
+            }
         }
-        std::printf("\n");
-        std::fflush(stdout);
-        for (auto& e : engines)
-            e->stop();
-    }
-
-    }
-
-    if (parts.contains(QLatin1String("ui"))) {
-    std::printf("\nLongest UI-thread block with the old server hung, ms\n");
-    server.addHang("/hung");
-    StreamServer::Stream s;
-    s.audio = audio;
-    server.addStream("/good", s);
-    std::printf("(event-loop figures include whatever else the machine runs)\n");
-    std::printf("%-10s %10s %10s %10s\n", "", "setURL", "event loop", "teardown");
-    for (const Peer& p : peers) {
-        const Blocking b = uiBlocked(p, server.url("/hung"), server.url("/good"));
-        std::printf("%-10s %10.1f %10.1f %10.1f\n", p.name, b.call, b.switching, b.teardown);
+        if (QByteArray(link.name).startsWith("3 s stall"))
+            std::printf("  at most one gap a minute: %s\n", mark(oursGaps <= 1));
+        else
+            std::printf("  no silence where a peer has none: %s\n", mark(peersMin > 0.05 || ours <= 0.05));
         std::fflush(stdout);
     }
-    }
+
+    std::printf("\nWhile playing (1 s burst link, from 10 s in)\n");
+    std::printf("%-10s %10s %10s\n", "", "CPU %", "PSS MiB");
+    for (const Peer& p : Peers)
+        std::printf("%-10s %10.2f %10.1f\n", qPrintable(p.name), cpu[p.name], pss[p.name]);
+    std::printf("ours/playbin CPU %.2f, target <= 1.5: %s; ours/libVLC CPU %.2f\n",
+                cpu["ours"] / cpu["playbin"], mark(cpu["ours"] <= 1.5 * cpu["playbin"]),
+                cpu["ours"] / cpu["libVLC"]);
+    std::printf("(on a shared machine these figures carry its noise)\n");
     return 0;
 }

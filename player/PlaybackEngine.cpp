@@ -1,6 +1,11 @@
 #include "PlaybackEngine.h"
 
+#include "PlaylistParser.h"
 #include "StreamSession.h"
+#include "status_text.h"
+
+#include <QDBusConnection>
+#include <QNetworkInformation>
 
 #include <gst/gst.h>
 
@@ -11,14 +16,6 @@ constexpr int MaxReconnectDelaySeconds = 30;
 // A stream that played this long before it dropped starts its retries from the shortest delay;
 // one that keeps dropping at once keeps the growing delay.
 constexpr qint64 SteadyPlayMs = 10000;
-// The output counts as dry once it has had nothing for this long.
-constexpr qint64 DryAfterMs = 120;
-// With the type given, the first audio comes within a few frames; a server that names the
-// wrong type gets no sound at all, so after this long the decoder chain is left to find out.
-constexpr int TypeHintTrustMs = 2000;
-// Cushion to rebuild after the n-th underrun: a link that stalls again and again is heard
-// to stall once, because each wait leaves more in reserve.
-constexpr int RebufferTargetsMs[] = {1000, 2000, 4000, 8000};
 
 QString toGstUri(const QUrl& url)
 {
@@ -27,6 +24,11 @@ QString toGstUri(const QUrl& url)
     if (u.scheme() == QLatin1String("mms") || u.scheme() == QLatin1String("mmsh"))
         u.setScheme(QStringLiteral("http"));
     return QString::fromUtf8(u.toEncoded());
+}
+
+bool isHttp(const QUrl& url)
+{
+    return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
 }
 
 } // namespace
@@ -42,16 +44,45 @@ PlaybackEngine::PlaybackEngine(QObject* parent)
 
     reconnectTimer_.setSingleShot(true);
     connect(&reconnectTimer_, &QTimer::timeout, this, &PlaybackEngine::open);
-    outputWatch_.setInterval(50);
-    connect(&outputWatch_, &QTimer::timeout, this, &PlaybackEngine::checkOutput);
-    hintWatch_.setSingleShot(true);
-    hintWatch_.setInterval(TypeHintTrustMs);
-    connect(&hintWatch_, &QTimer::timeout, this, &PlaybackEngine::dropTypeHint);
-    rebufferTimer_.setInterval(100);
-    connect(&rebufferTimer_, &QTimer::timeout, this, &PlaybackEngine::onRebufferTick);
+    deadline_.setSingleShot(true);
+    connect(&deadline_, &QTimer::timeout, this, &PlaybackEngine::onDeadline);
+    setNetworkTimeout(timeoutMs_);
+    watchWakeUps();
+    updateStatus();
 }
 
 PlaybackEngine::~PlaybackEngine() = default;
+
+// The network coming back, or the machine waking up, cut the wait of a reconnecting station.
+void PlaybackEngine::watchWakeUps()
+{
+    if (QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability)) {
+        connect(QNetworkInformation::instance(), &QNetworkInformation::reachabilityChanged, this,
+                [this](QNetworkInformation::Reachability r) {
+                    if (r == QNetworkInformation::Reachability::Online)
+                        retryNow();
+                });
+    }
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (bus.isConnected())
+        bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+                    QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"),
+                    this, SLOT(onPrepareForSleep(bool)));
+}
+
+void PlaybackEngine::onPrepareForSleep(bool sleeping)
+{
+    if (!sleeping)
+        retryNow();
+}
+
+void PlaybackEngine::retryNow()
+{
+    if (state_ != State::Reconnecting || !reconnectTimer_.isActive())
+        return;
+    reconnectTimer_.stop();
+    open();
+}
 
 void PlaybackEngine::setUrl(const QString& url)
 {
@@ -77,6 +108,7 @@ void PlaybackEngine::play()
 void PlaybackEngine::stop()
 {
     reconnectTimer_.stop();
+    deadline_.stop();
     fetcher_->cancel();
     dropSession();
     pending_.clear();
@@ -87,16 +119,28 @@ void PlaybackEngine::stop()
 
 void PlaybackEngine::setVolume(int volume)
 {
-    volume_ = std::clamp(volume, 0, 100);
+    volume = std::clamp(volume, 0, 100);
+    if (volume_ == volume)
+        return;
+    volume_ = volume;
     if (session_)
         session_->setVolume(volume_ / 100.0);
+    Q_EMIT volumeChanged(volume_);
 }
 
 void PlaybackEngine::setMuted(bool muted)
 {
+    if (muted_ == muted)
+        return;
     muted_ = muted;
     if (session_)
         session_->setMuted(muted_);
+    Q_EMIT mutedChanged(muted_);
+}
+
+int PlaybackEngine::abandonedSessions()
+{
+    return StreamSession::abandoned();
 }
 
 void PlaybackEngine::setAudioSinkFactory(std::function<GstElement*()> factory)
@@ -108,10 +152,13 @@ void PlaybackEngine::setNetworkTimeout(int ms)
 {
     timeoutMs_ = std::max(100, ms);
     fetcher_->setTimeout(timeoutMs_);
+    deadline_.setInterval(timeoutMs_ * 3 / 2);
 }
 
 void PlaybackEngine::open()
 {
+    // Everything of the last attempt goes first: nothing it queued may start after this.
+    fetcher_->cancel();
     dropSession();
     pending_.clear();
     visited_.clear();
@@ -121,13 +168,13 @@ void PlaybackEngine::open()
     everPlayed_ = false;
     problem_ = Problem::None;
     const QUrl url = QUrl::fromUserInput(url_);
-    if (!url.isValid() || url.host().isEmpty()) {
-        problem_ = Problem::BadAddress;
-        setState(State::Error);
+    if (!isStreamAddress(url)) {
+        fail(Problem::BadAddress);
         return;
     }
-    pending_.push_back({url, 0});
+    pending_.push_back({url});
     setState(attempt_ > 0 ? State::Reconnecting : State::Connecting);
+    deadline_.start();
     tryNext();
 }
 
@@ -143,35 +190,49 @@ void PlaybackEngine::tryNext()
             continue;
         }
         visited_.insert(current_.url);
-        fetcher_->fetch(current_.url);
+        // A stream is opened once, by GStreamer; only what is named like a list is fetched.
+        if (isPlaylistAddress(current_.url) && isHttp(current_.url))
+            fetch();
+        else
+            onStream(current_.url);
         return;
     }
     giveUp();
 }
 
-void PlaybackEngine::onStream(const QUrl& url, const QByteArray& contentType)
+void PlaybackEngine::fetch()
 {
+    current_.fetched = true;
+    fetcher_->fetch(current_.url);
+}
+
+void PlaybackEngine::onStream(const QUrl& url)
+{
+    if (current_.undecodable) {
+        // Asked again, the server still sends something that is neither a list nor playable.
+        (current_.depth > 0 ? anyBadPlaylist_ : anyGone_) = true;
+        tryNext();
+        return;
+    }
     streamUrl_ = url;
-    streamType_ = contentType;
+    typeHint_ = true;
     startSession();
 }
 
 void PlaybackEngine::startSession()
 {
-    const QUrl url = streamUrl_;
-    const QByteArray contentType = streamType_;
-    const quint64 id = ++sessionId_;
+    dropSession();
+    const quint64 id = sessionId_;
     GstElement* sink = sinkFactory_ ? sinkFactory_() : nullptr;
     StreamSession::Options options;
     options.timeoutSeconds = (timeoutMs_ + 999) / 1000;
     options.volume = volume_ / 100.0;
     options.muted = muted_;
-    options.contentType = contentType;
+    options.typeHint = typeHint_;
+    options.underrunsSoFar = underruns_;
     session_ = std::make_unique<StreamSession>(
-        this, [this, id](const SessionEvent& e) { onSessionEvent(id, e); }, toGstUri(url), sink,
-        options);
-    if (!contentType.isEmpty())
-        hintWatch_.start();
+        this, [this, id](const SessionEvent& e) { onSessionEvent(id, e); }, toGstUri(streamUrl_),
+        sink, options);
 }
 
 void PlaybackEngine::onPlaylist(const QUrl&, const QStringList& entries)
@@ -202,63 +263,88 @@ void PlaybackEngine::onFetchFailed(const QUrl&, PlaylistFetcher::Failure failure
 void PlaybackEngine::onSessionEvent(quint64 id, const SessionEvent& event)
 {
     if (id != sessionId_ || !session_)
-        return;
+        return;   // from a session already dropped
     switch (event.kind) {
     case SessionEvent::Kind::Playing:
-        if (state_ == State::Buffering && rebufferTimer_.isActive())
-            break;   // our own resume is still to come
         everPlayed_ = true;
-        hintWatch_.stop();
+        deadline_.stop();
         if (!playingSince_.isValid())
             playingSince_.start();
         reconnectDelay_ = 0;
         setState(State::Playing);
-        outputWatch_.start();
         break;
     case SessionEvent::Kind::Buffering:
-        // A full network queue during a rebuffer means the cushion is there already.
-        if (state_ == State::Buffering && event.percent >= 100)
-            resumeAfterRebuffer();
+        if (state_ == State::Playing)
+            ++underruns_;
+        setBuffering(event.percent);
+        setState(State::Buffering);
         break;
     case SessionEvent::Kind::Title:
         setNowPlaying(event.text);
         break;
     case SessionEvent::Kind::EndOfStream:
-        onSessionLost(false);
+        if (everPlayed_) {
+            dropSession();
+            scheduleReconnect();
+        } else {
+            anyTransient_ = true;
+            tryNext();
+        }
         break;
     case SessionEvent::Kind::Error:
-        onSessionLost(event.permanent);
+        onSessionError(event);
         break;
     }
 }
 
-void PlaybackEngine::onSessionLost(bool permanent)
+void PlaybackEngine::onSessionError(const SessionEvent& event)
 {
+    using Failure = SessionEvent::Failure;
+    if (event.failure == Failure::Output) {
+        fail(Problem::NoAudioOutput);
+        return;
+    }
     if (everPlayed_) {
         // A live stream that played and dropped is worth connecting to again.
         dropSession();
         scheduleReconnect();
         return;
     }
-    if (permanent && !streamType_.isEmpty()) {
-        dropTypeHint();
-        return;
-    }
-    if (!permanent)
-        anyTransient_ = true;
-    else
+    switch (event.failure) {
+    case Failure::Type:
+        if (typeHint_) {
+            // The server may have named the wrong type: let the decoder chain find out itself.
+            typeHint_ = false;
+            startSession();
+            return;
+        }
+        current_.undecodable = true;
+        if (!current_.fetched && isHttp(current_.url)) {
+            // Perhaps a playlist under a name that does not say so.
+            dropSession();
+            fetch();
+            return;
+        }
         (current_.depth > 0 ? anyBadPlaylist_ : anyGone_) = true;
+        break;
+    case Failure::Permanent:
+        (current_.depth > 0 ? anyBadPlaylist_ : anyGone_) = true;
+        break;
+    case Failure::Transient:
+    case Failure::Output:
+        anyTransient_ = true;
+        break;
+    }
     tryNext();
 }
 
-void PlaybackEngine::dropTypeHint()
+// Nothing heard within the deadline: a server that trickles is treated as one that is down.
+void PlaybackEngine::onDeadline()
 {
-    if (!session_ || everPlayed_ || streamType_.isEmpty())
-        return;
-    // The server may have named the wrong type: let the decoder chain find out itself.
-    streamType_.clear();
+    fetcher_->cancel();
     dropSession();
-    startSession();
+    pending_.clear();
+    scheduleReconnect();
 }
 
 void PlaybackEngine::giveUp()
@@ -268,12 +354,24 @@ void PlaybackEngine::giveUp()
         scheduleReconnect();
         return;
     }
-    problem_ = anyBadPlaylist_ && !anyGone_ ? Problem::BadPlaylist : Problem::Unreachable;
+    fail(anyBadPlaylist_ && !anyGone_ ? Problem::BadPlaylist : Problem::Unreachable);
+}
+
+void PlaybackEngine::fail(Problem problem)
+{
+    deadline_.stop();
+    fetcher_->cancel();
+    dropSession();
+    pending_.clear();
+    problem_ = problem;
+    setNowPlaying({});
     setState(State::Error);
+    updateStatus();
 }
 
 void PlaybackEngine::scheduleReconnect()
 {
+    deadline_.stop();
     if (playingSince_.isValid() && playingSince_.elapsed() >= SteadyPlayMs)
         attempt_ = 0;
     playingSince_.invalidate();
@@ -281,67 +379,23 @@ void PlaybackEngine::scheduleReconnect()
     reconnectDelay_ = std::min(attempt_, MaxReconnectDelaySeconds);
     setNowPlaying({});
     setState(State::Reconnecting);
+    updateStatus();
     reconnectTimer_.start(reconnectDelay_ * 1000);
-}
-
-void PlaybackEngine::checkOutput()
-{
-    if (!session_ || state_ != State::Playing) {
-        outputWatch_.stop();
-        return;
-    }
-    if (session_->starvedMs() > DryAfterMs)
-        startRebuffer();
-}
-
-void PlaybackEngine::startRebuffer()
-{
-    outputWatch_.stop();
-    const int step = std::min<int>(underruns_, std::size(RebufferTargetsMs) - 1);
-    rebufferTargetMs_ = RebufferTargetsMs[step];
-    ++underruns_;
-    session_->pause();
-    rebufferClock_.start();
-    setBuffering(0);
-    setState(State::Buffering);
-    rebufferTimer_.start();
-}
-
-void PlaybackEngine::onRebufferTick()
-{
-    if (!session_ || state_ != State::Buffering) {
-        rebufferTimer_.stop();
-        return;
-    }
-    const qint64 elapsed = rebufferClock_.elapsed();
-    setBuffering(int(std::min<qint64>(99, elapsed * 100 / rebufferTargetMs_)));
-    if (elapsed >= rebufferTargetMs_)
-        resumeAfterRebuffer();
-}
-
-void PlaybackEngine::resumeAfterRebuffer()
-{
-    rebufferTimer_.stop();
-    setBuffering(100);
-    session_->resume();
-    // The Playing message of the resumed pipeline brings the state back.
 }
 
 void PlaybackEngine::dropSession()
 {
-    hintWatch_.stop();
-    outputWatch_.stop();
-    rebufferTimer_.stop();
     ++sessionId_;
     session_.reset();
 }
 
 void PlaybackEngine::setState(State state)
 {
-    if (state_ == state)
-        return;
-    state_ = state;
-    Q_EMIT stateChanged(state);
+    if (state_ != state) {
+        state_ = state;
+        Q_EMIT stateChanged(state);
+    }
+    updateStatus();
 }
 
 void PlaybackEngine::setNowPlaying(const QString& title)
@@ -350,6 +404,7 @@ void PlaybackEngine::setNowPlaying(const QString& title)
         return;
     nowPlaying_ = title;
     Q_EMIT nowPlayingChanged(title);
+    updateStatus();
 }
 
 void PlaybackEngine::setBuffering(int percent)
@@ -358,4 +413,15 @@ void PlaybackEngine::setBuffering(int percent)
         return;
     bufferingPercent_ = percent;
     Q_EMIT bufferingChanged(percent);
+    updateStatus();
+}
+
+void PlaybackEngine::updateStatus()
+{
+    const QString text =
+        ::statusText(state_, problem_, bufferingPercent_, reconnectDelay_, nowPlaying_);
+    if (text == statusText_)
+        return;
+    statusText_ = text;
+    Q_EMIT statusTextChanged(text);
 }

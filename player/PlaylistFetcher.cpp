@@ -5,6 +5,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 
 namespace {
 
@@ -19,9 +20,11 @@ bool isPermanentHttpStatus(int status)
 } // namespace
 
 PlaylistFetcher::PlaylistFetcher(QObject* parent)
-    : QObject(parent), network_(new QNetworkAccessManager(this))
+    : QObject(parent), network_(new QNetworkAccessManager(this)), deadline_(new QTimer(this))
 {
     network_->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    deadline_->setSingleShot(true);
+    connect(deadline_, &QTimer::timeout, this, [this] { fail(Failure::Transient); });
 }
 
 PlaylistFetcher::~PlaylistFetcher()
@@ -31,6 +34,7 @@ PlaylistFetcher::~PlaylistFetcher()
 
 void PlaylistFetcher::cancel()
 {
+    deadline_->stop();
     if (QNetworkReply* reply = reply_.data()) {
         reply_.clear();
         reply->disconnect(this);
@@ -44,17 +48,11 @@ void PlaylistFetcher::fetch(const QUrl& url)
 {
     cancel();
     url_ = url;
-    if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")) {
-        // Other schemes are the engine's business.
-        QMetaObject::invokeMethod(this, [this, url] { Q_EMIT stream(url, {}); }, Qt::QueuedConnection);
-        return;
-    }
+    deadline_->start(timeoutMs_);
     QNetworkRequest request(url);
     request.setTransferTimeout(timeoutMs_);
     request.setMaximumRedirectsAllowed(5);
     request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Tolva/7.3"));
-    // Asked for as GStreamer's source asks, so that the answer tells whether titles come inline.
-    request.setRawHeader("Icy-MetaData", "1");
     reply_ = network_->get(request);
     connect(reply_, &QNetworkReply::metaDataChanged, this, &PlaylistFetcher::onHeaders);
     connect(reply_, &QNetworkReply::readyRead, this, &PlaylistFetcher::onData);
@@ -140,6 +138,10 @@ void PlaylistFetcher::onFinished()
         fail(Failure::BadPlaylist);
         return;
     }
+    if (kind == PlaylistKind::M3u && isHlsPlaylist(data_)) {
+        finishAsStream();
+        return;
+    }
     const QStringList entries = parsePlaylist(data_, kind, where);
     const QUrl url = url_;
     cancel();
@@ -152,12 +154,8 @@ void PlaylistFetcher::onFinished()
 void PlaylistFetcher::finishAsStream()
 {
     const QUrl where = reply_ ? reply_->url() : url_;
-    // With ICY metadata in the stream the type says nothing about the bytes as they come.
-    const QByteArray type = reply_ && !reply_->hasRawHeader("icy-metaint")
-        ? reply_->header(QNetworkRequest::ContentTypeHeader).toByteArray()
-        : QByteArray();
     cancel();
-    Q_EMIT stream(where, type);
+    Q_EMIT stream(where);
 }
 
 void PlaylistFetcher::fail(Failure failure)

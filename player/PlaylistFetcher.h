@@ -7,9 +7,11 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QTimer;
 
-// Downloads one address and tells whether it is a playlist (with its entries) or a stream.
-// Streams are not downloaded: the fetch stops as soon as the answer looks like audio.
+// Downloads a playlist and tells its entries. An answer that turns out to be audio, or an HLS
+// list, is a stream: the fetch stops as soon as it looks like one. The whole fetch, redirects
+// included, has one deadline, so a server that trickles bytes cannot keep it going.
 class PlaylistFetcher : public QObject {
     Q_OBJECT
 public:
@@ -26,7 +28,7 @@ public:
     void cancel();
 
 Q_SIGNALS:
-    void stream(const QUrl& url, const QByteArray& contentType);
+    void stream(const QUrl& url);
     void playlist(const QUrl& url, const QStringList& entries);
     void failed(const QUrl& url, PlaylistFetcher::Failure failure);
 
@@ -38,10 +40,10 @@ private:
     void fail(Failure failure);
 
     QNetworkAccessManager* network_;
+    QTimer* deadline_;
     QPointer<QNetworkReply> reply_;
     QUrl url_;
     QByteArray data_;
-    QByteArray contentType_;
     int timeoutMs_ = 10000;
     qint64 sizeLimit_ = 256 * 1024;
 };

@@ -84,15 +84,25 @@ void onEntry(TotemPlParser*, const gchar* uri, GHashTable*, gpointer data)
     static_cast<QStringList*>(data)->append(QString::fromUtf8(uri));
 }
 
-bool isNetworkAddress(const QUrl& url)
+} // namespace
+
+bool isStreamAddress(const QUrl& url)
 {
-    static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("icy"),
-                                     QStringLiteral("icyx"), QStringLiteral("mms"), QStringLiteral("mmsh"),
-                                     QStringLiteral("rtsp")};
-    return url.isValid() && !url.host().isEmpty() && schemes.contains(url.scheme());
+    static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"),
+                                     QStringLiteral("mms"), QStringLiteral("mmsh"),
+                                     QStringLiteral("icy")};
+    return url.isValid() && !url.host().isEmpty() && schemes.contains(url.scheme().toLower());
 }
 
-} // namespace
+bool isPlaylistAddress(const QUrl& url)
+{
+    return kindFromPath(url) != PlaylistKind::None;
+}
+
+bool isHlsPlaylist(const QByteArray& text)
+{
+    return text.contains("#EXT-X-");
+}
 
 bool isAudioContentType(const QByteArray& contentType)
 {
@@ -147,15 +157,14 @@ QStringList parsePlaylist(const QByteArray& text, PlaylistKind kind, const QUrl&
     if (parsed != TOTEM_PL_PARSER_RESULT_SUCCESS)
         return {};
     // Some formats resolve relative names against the file, not the base: put them back on
-    // the base. Anything but a network address stays out: a list from a server has no
-    // business naming local files or devices, and a huge list is no station's.
+    // the base. Local names, devices and other schemes stay out: a station's list has no
+    // business there. A list of thousands is cut: each entry may cost a timeout.
     const QString folder = QUrl::fromLocalFile(dir.path()).toString() + QLatin1Char('/');
     QStringList result;
     for (const QString& e : std::as_const(entries)) {
         const QUrl url = e.startsWith(folder) ? base.resolved(QUrl(e.mid(folder.size()))) : QUrl(e);
-        if (!isNetworkAddress(url))
-            continue;
-        result.append(url.toString());
+        if (isStreamAddress(url))
+            result.append(e.startsWith(folder) ? url.toString() : e);
         if (result.size() == MaxPlaylistEntries)
             break;
     }

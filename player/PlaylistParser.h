@@ -14,8 +14,15 @@ bool isAudioContentType(const QByteArray& contentType);
 // Windows Media's type, used for streams and for .asx lists.
 bool isAsfContentType(const QByteArray& contentType);
 
-// Entries of an already downloaded playlist, relative ones resolved against base: network
-// addresses only (http, https, icy, icyx, mms, mmsh, rtsp), at most MaxPlaylistEntries.
+// Addresses a station may stream from: http, https, mms, mmsh and icy.
+bool isStreamAddress(const QUrl& url);
+// Whether the address names a playlist file (.m3u, .pls, .asx, .xspf and kin).
+bool isPlaylistAddress(const QUrl& url);
+// An HTTP Live Streaming list: a stream for GStreamer, not a list of stations.
+bool isHlsPlaylist(const QByteArray& text);
+
+// Entries of an already downloaded playlist, relative ones resolved against base; only stream
+// addresses, at most MaxPlaylistEntries of them.
 // Empty when the text is no playlist of that kind or lists nothing.
+constexpr int MaxPlaylistEntries = 16;
 QStringList parsePlaylist(const QByteArray& text, PlaylistKind kind, const QUrl& base);
-inline constexpr int MaxPlaylistEntries = 100;

@@ -1,7 +1,5 @@
 #include "status_text.h"
 
-#include <QTextDocument>
-
 #include <algorithm>
 
 QString statusText(PlaybackEngine::State state, PlaybackEngine::Problem problem, int bufferingPercent,
@@ -26,6 +24,8 @@ QString statusText(PlaybackEngine::State state, PlaybackEngine::Problem problem,
     case State::Error:
         if (problem == PlaybackEngine::Problem::BadAddress)
             return QStringLiteral("Ошибка: неверный адрес");
+        if (problem == PlaybackEngine::Problem::NoAudioOutput)
+            return QStringLiteral("Ошибка: нет вывода звука");
         if (problem == PlaybackEngine::Problem::BadPlaylist)
             return QStringLiteral("Ошибка: неверный список воспроизведения");
         return QStringLiteral("Ошибка: поток недоступен");
@@ -63,11 +63,4 @@ QString plainServerText(const QString& text)
         line += QChar(0x2026);
     }
     return line;
-}
-
-QString plainToolTip(const QString& text)
-{
-    if (!Qt::mightBeRichText(text))
-        return text;
-    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }

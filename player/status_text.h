@@ -12,6 +12,3 @@ QString statusText(PlaybackEngine::State state, PlaybackEngine::Problem problem,
 // characters become spaces, runs of blanks one space, and it is cut to a status line's length.
 QString plainServerText(const QString& text);
 inline constexpr qsizetype MaxServerTextLength = 256;
-
-// A tooltip takes text that looks like markup for rich text; this one shows the text as it is.
-QString plainToolTip(const QString& text);

@@ -11,3 +11,6 @@ gst-launch-1.0 -q $(tone 440 3) ! audioresample ! audio/x-raw,rate=48000 ! opuse
 gst-launch-1.0 -q $(tone 440 3) ! avenc_aac ! aacparse ! audio/mpeg,stream-format=adts ! filesink location=tone440.aac
 # Windows Media players wait for the 3.1 s pre-roll the muxer writes, so this one is longer.
 gst-launch-1.0 -q $(tone 440 8) ! avenc_wmav2 bitrate=32000 ! avmux_asf ! filesink location=tone440.wma
+# Three 2 s MPEG-TS segments of AAC for an HLS list (the test writes the list itself).
+gst-launch-1.0 -q $(tone 440 6) ! avenc_aac ! aacparse ! hlssink2 target-duration=2 max-files=0 \
+  location=tone440-%d.ts playlist-location=hls.m3u8 && rm hls.m3u8

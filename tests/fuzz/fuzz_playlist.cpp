@@ -1,5 +1,5 @@
 // A server's answer fed as the player feeds it: first line the content type, second the
-// address, the rest the body. Any answer gives a bounded list of network addresses or
+// address, the rest the body. Any answer gives a bounded list of stream addresses or
 // nothing, and never a crash.
 #include "PlaylistParser.h"
 
@@ -31,11 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QStringList entries = parsePlaylist(body, kind, url);
     if (entries.size() > MaxPlaylistEntries)
         abort();
-    static const QStringList network{"http", "https", "icy", "icyx", "mms", "mmsh", "rtsp"};
-    for (const QString& entry : entries) {
-        const QUrl u(entry);
-        if (!u.isValid() || u.host().isEmpty() || !network.contains(u.scheme()))
+    for (const QString& entry : entries)
+        if (!isStreamAddress(QUrl(entry)))
             abort();
-    }
     return 0;
 }

@@ -1,32 +1,39 @@
 #pragma once
 
 #include <QList>
+#include <QString>
 #include <QtGlobal>
 
 #include <memory>
 
-typedef struct _GstElement GstElement;
-
-// The decoded audio a player hands to its appsink: when it is heard, where it paused, which tone
-// it carries. Like a sound card with a 200 ms buffer, it drops what comes in a rush after a pause
-// instead of counting it as heard later. Safe to read from the test thread while it fills.
+// What a sound server's sink plays, recorded from its monitor as a listener would hear it: when
+// sound began, where it went silent, which tone it carries. Silence is a 20 ms window whose RMS
+// is below a threshold. Records from construction to destruction; safe to read from the test
+// thread while it fills. Times are g_get_monotonic_time() * 1000, the same in every process.
 class AudioCapture {
 public:
-    AudioCapture();
-    GstElement* makeSink();   // a clocked appsink, mono 16 bit 44.1 kHz; floating reference
-    void reset();
-    // For other engines' callbacks: samples as makeSink takes them, heard at playNs.
-    void addSamples(const qint16* samples, int count, qint64 playNs);
+    explicit AudioCapture(const QString& source = QStringLiteral("t.monitor"));
+    ~AudioCapture();
+    AudioCapture(const AudioCapture&) = delete;
+    AudioCapture& operator=(const AudioCapture&) = delete;
 
-    qint64 firstAudioNs() const;   // g_get_monotonic_time() * 1000 of the first buffer, 0: none
-    double secondsReceived() const;
-    double frequency() const;      // of the last half second, by zero crossings; 0 when quiet
-    double level() const;          // RMS of the last half second, 0..32767
-    QList<qint64> gapsMs(qint64 minMs) const;   // pauses longer than minMs after the first audio
-    qint64 silentMs(qint64 minMs) const;        // their sum, the open one included
+    bool isRecording() const;   // the monitor delivers
+    void reset();               // forget what was heard
+
+    qint64 firstSoundNs(qint64 afterNs = 0) const;   // first loud window from afterNs on; 0: none
+    double secondsHeard() const;                     // loud windows, in seconds
+    double level() const;       // RMS of the last half second, 0..32767
+    double frequency() const;   // of the last half second, by zero crossings; 0 when quiet
+    // Silences longer than minMs after the first sound, in ms; the open one at the end included
+    // when it lasts beyond minMs.
+    QList<qint64> gapsMs(qint64 minMs, qint64 untilNs = 0) const;
+    qint64 silentMs(qint64 minMs, qint64 untilNs = 0) const;   // their sum
+    qint64 lastSoundNs() const;
 
     struct State;
 
 private:
     std::shared_ptr<State> d;
+    struct Pipeline;
+    std::unique_ptr<Pipeline> pipeline_;
 };

@@ -59,8 +59,16 @@ void TestPlaylist::parses_data()
                       "<track><location>http://a/1</location></track></trackList></playlist>")
         << int(PlaylistKind::Xspf) << QStringList{"http://a/1"};
     QTest::newRow("empty") << QByteArray("\n \n") << int(PlaylistKind::M3u) << QStringList{};
-    QTest::newRow("local files are not followed")
-        << QByteArray("file:///etc/passwd\n") << int(PlaylistKind::M3u) << QStringList{};
+    QTest::newRow("only stream schemes are followed")
+        << QByteArray("file:///etc/passwd\n/dev/dsp\nfd://0\nudp://1.2.3.4:5\nsmb://h/s\nmms://a/w\nicy://a/i\n")
+        << int(PlaylistKind::M3u) << QStringList{"mms://a/w", "icy://a/i"};
+    QByteArray thousands;
+    for (int i = 0; i < 10000; ++i)
+        thousands += "http://a/" + QByteArray::number(i) + "\n";
+    QStringList first;
+    for (int i = 0; i < MaxPlaylistEntries; ++i)
+        first << QStringLiteral("http://a/%1").arg(i);
+    QTest::newRow("cut to the first entries") << thousands << int(PlaylistKind::M3u) << first;
     QTest::newRow("broken xml") << QByteArray("<asx><entry><ref href=") << int(PlaylistKind::Asx) << QStringList{};
 }
 

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -68,15 +69,22 @@ quint16 StreamServer::start()
 void StreamServer::setDown(bool down)
 {
     runOn(server_, [this, down] {
-        if (!down) {
-            if (!server_->isListening())
-                server_->listen(QHostAddress::LocalHost, port_);
-            return;
-        }
-        server_->close();
-        for (QTcpSocket* s : server_->findChildren<QTcpSocket*>())
-            s->abort();
+        if (down)
+            goDown(0);
+        else if (!server_->isListening())
+            server_->listen(QHostAddress::LocalHost, port_);
     });
+}
+
+void StreamServer::goDown(double seconds)
+{
+    server_->close();
+    for (QTcpSocket* s : server_->findChildren<QTcpSocket*>())
+        s->abort();
+    if (seconds > 0)
+        QTimer::singleShot(int(seconds * 1000), server_, [this] {
+            server_->listen(QHostAddress::LocalHost, port_);
+        });
 }
 
 void StreamServer::answer(QTcpSocket* socket, const QByteArray& request)
@@ -95,7 +103,23 @@ void StreamServer::answer(QTcpSocket* socket, const QByteArray& request)
     });
     if (route.kind == Route::Live) {
         const bool icy = request.toLower().contains("icy-metadata: 1") && !route.s.icyTitle.isEmpty();
-        stream(socket, route.s, icy);
+        stream(socket, path, route.s, icy);
+    } else if (route.kind == Route::Trickle) {
+        auto rest = std::make_shared<QByteArray>("HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n"
+                                                 "icy-name: slow\r\n\r\n");
+        auto* timer = new QTimer(socket);
+        QObject::connect(timer, &QTimer::timeout, socket, [socket, rest] {
+            socket->write(rest->left(1));
+            rest->remove(0, 1);
+        });
+        timer->start(1000);
+    } else if (route.kind == Route::Redirect) {
+        const QByteArray query = request.left(request.indexOf("\r\n")).split(' ').value(1);
+        const int hop = query.mid(query.indexOf("?hop=") + 5).toInt();
+        socket->write("HTTP/1.1 302 Found\r\nLocation: " + path.toLatin1() + "?hop="
+                      + QByteArray::number(query.contains("?hop=") ? hop + 1 : 1)
+                      + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+        socket->disconnectFromHost();
     } else if (route.kind == Route::File) {
         socket->write(QByteArray(found ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found")
                       + "\r\nContent-Type: " + (found ? route.s.contentType : "text/plain")
@@ -105,7 +129,7 @@ void StreamServer::answer(QTcpSocket* socket, const QByteArray& request)
     }
 }
 
-void StreamServer::stream(QTcpSocket* socket, const Stream& s, bool icy)
+void StreamServer::stream(QTcpSocket* socket, const QString& path, const Stream& s, bool icy)
 {
     QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: " + s.contentType
         + "\r\nCache-Control: no-cache\r\nicy-name: Tolva test\r\n";
@@ -120,10 +144,19 @@ void StreamServer::stream(QTcpSocket* socket, const Stream& s, bool icy)
     };
     auto p = std::make_shared<Progress>();
     p->clock.start();
-    auto tick = [socket, s, icy, p] {
+    auto tick = [this, socket, path, s, icy, p] {
         if (socket->state() != QAbstractSocket::ConnectedState)
             return;
         const double t = p->clock.elapsed() / 1000.0;
+        if (s.downAfterSeconds > 0 && t >= s.downAfterSeconds) {
+            mutex_.lock();
+            const bool once = !std::exchange(routes_[path].wentDown, true);
+            mutex_.unlock();
+            if (once) {
+                goDown(s.downForSeconds);   // aborts this socket too
+                return;
+            }
+        }
         if (s.closeAfterSeconds > 0 && t >= s.closeAfterSeconds) {
             socket->disconnectFromHost();
             return;

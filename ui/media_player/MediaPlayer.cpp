@@ -1,23 +1,18 @@
 #include "MediaPlayer.h"
 
 #include "PlaybackEngine.h"
-#include "status_text.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSlider>
 #include <QStyle>
+#include <QTextDocument>
 #include <QToolButton>
 
 namespace {
 
 constexpr int BarWidth = 624;
 constexpr int BarHeight = 46;
-
-MediaPlayer::State toState(PlaybackEngine::State s)
-{
-    return static_cast<MediaPlayer::State>(static_cast<int>(s));
-}
 
 } // namespace
 
@@ -58,20 +53,12 @@ MediaPlayer::MediaPlayer(QWidget* parent)
     layout->addWidget(status_, 1);
 
     connect(playStop_, &QToolButton::clicked, this, &MediaPlayer::onPlayStop);
-    connect(mute_, &QToolButton::toggled, this, &MediaPlayer::setMuted);
-    connect(volume_, &QSlider::valueChanged, this, &MediaPlayer::setVolume);
-    connect(engine_, &PlaybackEngine::stateChanged, this, [this](PlaybackEngine::State s) {
-        refresh();
-        Q_EMIT stateChanged(toState(s));
-    });
-    connect(engine_, &PlaybackEngine::bufferingChanged, this, [this](int percent) {
-        refresh();
-        Q_EMIT bufferingChanged(percent);
-    });
-    connect(engine_, &PlaybackEngine::nowPlayingChanged, this, [this](const QString& title) {
-        refresh();
-        Q_EMIT nowPlayingChanged(title);
-    });
+    connect(mute_, &QToolButton::toggled, engine_, &PlaybackEngine::setMuted);
+    connect(volume_, &QSlider::valueChanged, engine_, &PlaybackEngine::setVolume);
+    connect(engine_, &PlaybackEngine::volumeChanged, volume_, &QSlider::setValue);
+    connect(engine_, &PlaybackEngine::mutedChanged, this, &MediaPlayer::refresh);
+    connect(engine_, &PlaybackEngine::stateChanged, this, &MediaPlayer::refresh);
+    connect(engine_, &PlaybackEngine::statusTextChanged, this, &MediaPlayer::refresh);
     refresh();
 }
 
@@ -87,60 +74,16 @@ void MediaPlayer::setURL(const QString& url)
     engine_->setUrl(url);
 }
 
-MediaPlayer::State MediaPlayer::state() const
-{
-    return toState(engine_->state());
-}
-
-QString MediaPlayer::nowPlaying() const
-{
-    return engine_->nowPlaying();
-}
-
 QString MediaPlayer::statusLine() const
 {
     return status_->text();
 }
 
-int MediaPlayer::volume() const
-{
-    return engine_->volume();
-}
-
-void MediaPlayer::setVolume(int volume)
-{
-    engine_->setVolume(volume);
-    if (volume_->value() != engine_->volume())
-        volume_->setValue(engine_->volume());
-}
-
-bool MediaPlayer::isMuted() const
-{
-    return engine_->isMuted();
-}
-
-void MediaPlayer::setMuted(bool muted)
-{
-    engine_->setMuted(muted);
-    if (mute_->isChecked() != muted)
-        mute_->setChecked(muted);
-    refresh();
-}
-
-void MediaPlayer::setAudioSinkFactory(std::function<GstElement*()> factory)
-{
-    engine_->setAudioSinkFactory(std::move(factory));
-}
-
-void MediaPlayer::setNetworkTimeout(int ms)
-{
-    engine_->setNetworkTimeout(ms);
-}
-
 void MediaPlayer::onPlayStop()
 {
     // A live stream cannot wait paused, so the one button stops and plays anew.
-    if (engine_->state() == PlaybackEngine::State::Stopped || engine_->state() == PlaybackEngine::State::Error)
+    const PlaybackEngine::State s = engine_->state();
+    if (s == PlaybackEngine::State::Stopped || s == PlaybackEngine::State::Error)
         engine_->play();
     else
         engine_->stop();
@@ -154,10 +97,15 @@ void MediaPlayer::refresh()
     playStop_->setToolTip(idle ? QStringLiteral("Воспроизвести") : QStringLiteral("Остановить"));
     playStop_->setEnabled(!idle || !engine_->url().isEmpty());
     const bool muted = engine_->isMuted();
+    if (mute_->isChecked() != muted)
+        mute_->setChecked(muted);
     mute_->setIcon(style()->standardIcon(muted ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
     mute_->setToolTip(muted ? QStringLiteral("Включить звук") : QStringLiteral("Выключить звук"));
-    const QString text = statusText(s, engine_->problem(), engine_->bufferingPercent(),
-                                    engine_->reconnectDelaySeconds(), engine_->nowPlaying());
+    const QString text = engine_->statusText();
+    if (status_->text() == text)
+        return;
     status_->setText(text);
-    status_->setToolTip(plainToolTip(text));
+    // The line is cut at the bar's width; the tooltip shows it whole. Server text must stay
+    // text there too, where Qt would take anything that looks like HTML as markup.
+    status_->setToolTip(Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal));
 }
