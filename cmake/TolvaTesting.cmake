@@ -8,7 +8,8 @@ if(TOLVA_SANITIZE)
     # objects through a base of another size; every page load reports it.
     # fast_unwind_on_malloc=0: GLib and GStreamer have no frame pointers, so only the
     # slow unwinder sees past them to the frames the suppressions name.
-    "ASAN_OPTIONS=detect_leaks=1:new_delete_type_mismatch=0:fast_unwind_on_malloc=0"
+    # malloc_context_size=20: enough to reach those frames, and cheaper to record.
+    "ASAN_OPTIONS=detect_leaks=1:new_delete_type_mismatch=0:fast_unwind_on_malloc=0:malloc_context_size=20"
     "LSAN_OPTIONS=suppressions=${supp}/lsan.supp:print_suppressions=0"
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
     "TOLVA_SANITIZED=1")
@@ -26,6 +27,9 @@ function(tolva_add_qtest)
   add_test(NAME ${T_NAME} COMMAND ${T_COMMAND_PREFIX} $<TARGET_FILE:${T_NAME}>)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
+  endif()
+  if(TOLVA_SANITIZE)
+    math(EXPR T_TIMEOUT "${T_TIMEOUT} * 3")   # the slow unwinder at every allocation
   endif()
   set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu;${tolva_sanitizer_env};${T_ENV}")
