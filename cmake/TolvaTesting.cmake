@@ -12,6 +12,10 @@ if(TOLVA_SANITIZE)
     "ASAN_OPTIONS=detect_leaks=1:new_delete_type_mismatch=0:fast_unwind_on_malloc=0:malloc_context_size=20"
     "LSAN_OPTIONS=suppressions=${supp}/lsan.supp:print_suppressions=0"
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+    # Mesa's llvmpipe registers its JIT code's unwind tables while holding libgcc's lock,
+    # and the slow unwinder needs that lock at the allocation inside: a deadlock. softpipe
+    # has no JIT.
+    "GALLIUM_DRIVER=softpipe"
     "TOLVA_SANITIZED=1")
 endif()
 
