@@ -1,3 +1,24 @@
+# Under the sanitizers any report fails the test; the suppression files name
+# the third-party one-time allocations, each with its reason.
+set(tolva_sanitizer_env "")
+if(TOLVA_SANITIZE)
+  set(supp ${CMAKE_SOURCE_DIR}/tests/sanitizers)
+  set(tolva_sanitizer_env
+    # new_delete_type_mismatch=0: Chromium inside Qt WebEngine frees some of its own
+    # objects through a base of another size; every page load reports it.
+    # fast_unwind_on_malloc=0: GLib and GStreamer have no frame pointers, so only the
+    # slow unwinder sees past them to the frames the suppressions name.
+    # malloc_context_size=20: enough to reach those frames, and cheaper to record.
+    "ASAN_OPTIONS=detect_leaks=1:new_delete_type_mismatch=0:fast_unwind_on_malloc=0:malloc_context_size=20"
+    "LSAN_OPTIONS=suppressions=${supp}/lsan.supp:print_suppressions=0"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+    # Mesa's llvmpipe registers its JIT code's unwind tables while holding libgcc's lock,
+    # and the slow unwinder needs that lock at the allocation inside: a deadlock. softpipe
+    # has no JIT.
+    "GALLIUM_DRIVER=softpipe"
+    "TOLVA_SANITIZED=1")
+endif()
+
 # tolva_add_qtest(NAME name SOURCES ... LIBS ... [ENV VAR=value ...] [TIMEOUT s] [COMMAND_PREFIX ...])
 # Builds a Qt Test executable and registers it with CTest. By default it runs
 # on the offscreen platform with Qt WebEngine set up for a headless root run.
@@ -11,6 +32,9 @@ function(tolva_add_qtest)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
+  if(TOLVA_SANITIZE)
+    math(EXPR T_TIMEOUT "${T_TIMEOUT} * 3")   # the slow unwinder at every allocation
+  endif()
   set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu;${T_ENV}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu;${tolva_sanitizer_env};${T_ENV}")
 endfunction()

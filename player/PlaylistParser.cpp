@@ -1,7 +1,10 @@
 #include "PlaylistParser.h"
 
-#include <QTemporaryDir>
 #include <QFile>
+#include <QHash>
+#include <QTemporaryDir>
+
+#include <cctype>
 
 #include <totem-pl-parser.h>
 
@@ -84,6 +87,44 @@ void onEntry(TotemPlParser*, const gchar* uri, GHashTable*, gpointer data)
     static_cast<QStringList*>(data)->append(QString::fromUtf8(uri));
 }
 
+// totem-pl-parser (3.26) counts the .pls keys that start with "file", then looks up file1,
+// file2, ... until it has found that many: a repeated key, a "FileName=" or a "File01=" has it
+// look for ever. Only keys it can find stay, each once, its last value as it would take it.
+QByteArray countablePls(QByteArray text)
+{
+    text.replace('\r', '\n');
+    const QList<QByteArray> lines = text.split('\n');
+    QHash<QByteArray, qsizetype> lastLineOfKey;
+    QList<bool> keep(lines.size(), true);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QByteArray& line = lines[i];
+        const qsizetype eq = line.indexOf('=');
+        if (line.startsWith('#') || line.startsWith('[') || eq < 0)
+            continue;
+        qsizetype start = 0;
+        while (start < eq && std::isspace(static_cast<unsigned char>(line[start])))
+            ++start;
+        const QByteArray key = line.mid(start, eq - start).toLower();
+        if (!key.startsWith("file"))
+            continue;
+        const QByteArray number = key.mid(4);
+        bool ok = false;
+        const int n = number.toInt(&ok);
+        if (!ok || n < 1 || n > 999 || number != QByteArray::number(n)) {
+            keep[i] = false;
+            continue;
+        }
+        if (const auto seen = lastLineOfKey.constFind(key); seen != lastLineOfKey.constEnd())
+            keep[*seen] = false;
+        lastLineOfKey.insert(key, i);
+    }
+    QByteArray out;
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        if (keep[i])
+            out += lines[i] + '\n';
+    return out;
+}
+
 } // namespace
 
 bool isStreamAddress(const QUrl& url)
@@ -141,8 +182,9 @@ QStringList parsePlaylist(const QByteArray& text, PlaylistKind kind, const QUrl&
     if (!dir.isValid())
         return {};
     const QString path = dir.filePath(QString::fromLatin1(suffixFor(kind)));
+    const QByteArray contents = kind == PlaylistKind::Pls ? countablePls(text) : text;
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
         return {};
     file.close();
 

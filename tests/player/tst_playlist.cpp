@@ -50,6 +50,10 @@ void TestPlaylist::parses_data()
     QTest::newRow("pls in order")
         << QByteArray("[playlist]\nNumberOfEntries=2\nFile1=http://a/1\nFile2=http://a/2\n") << int(PlaylistKind::Pls)
         << QStringList{"http://a/1", "http://a/2"};
+    // The library would look for a file key it counted but cannot find, for ever.
+    QTest::newRow("pls, repeated and uncountable file keys")
+        << QByteArray("[playlist]\nFile1=http://a/0\nFileName=x\nfile1=http://a/1\r\n File01=y\nFile2 =z\n") << int(PlaylistKind::Pls)
+        << QStringList{"http://a/1"};
     QTest::newRow("asx with bare & and odd case")
         << QByteArray("<ASX version=\"3.0\"><TITLE>Rock & Roll</TITLE><Entry><ref HREF=\"http://a/s?x=1&y=2\"/></Entry>"
                       "<ENTRY><REF href=\"http://a/t\"/></ENTRY></ASX>")

@@ -33,6 +33,13 @@ frmForma::frmForma(QWidget* parent)
     connect(qApp, &QApplication::focusChanged, this, &frmForma::onFocusChanged);
 }
 
+frmForma::~frmForma()
+{
+    // QWidget's destructor closes the window, which moves the focus: the signal
+    // must not reach this part of the object once it is gone.
+    disconnect(qApp, &QApplication::focusChanged, this, &frmForma::onFocusChanged);
+}
+
 void frmForma::buildControls()
 {
     auto* client = new QWidget(this);

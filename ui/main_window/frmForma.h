@@ -22,6 +22,7 @@ class frmForma : public QMainWindow {
 
 public:
     explicit frmForma(QWidget* parent = nullptr);
+    ~frmForma() override;
 
     // Controls.
     RetainedSurface* ListPicture = nullptr;  // the list, 603 wide, as tall as its rows
