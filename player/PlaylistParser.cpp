@@ -125,6 +125,18 @@ QByteArray countablePls(QByteArray text)
     return out;
 }
 
+// totem-pl-parser's own XML reader (3.26, used for .asx) looks for ever for the end of a
+// comment that has none.
+bool hasOpenComment(const QByteArray& text)
+{
+    for (qsizetype at = text.indexOf("<!--"); at >= 0; at = text.indexOf("<!--", at)) {
+        at = text.indexOf("-->", at + 4);
+        if (at < 0)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool isStreamAddress(const QUrl& url)
@@ -175,7 +187,7 @@ PlaylistKind detectPlaylist(const QByteArray& contentType, const QUrl& url, cons
 
 QStringList parsePlaylist(const QByteArray& text, PlaylistKind kind, const QUrl& base)
 {
-    if (kind == PlaylistKind::None || text.trimmed().isEmpty())
+    if (kind == PlaylistKind::None || text.trimmed().isEmpty() || hasOpenComment(text))
         return {};
     // The parser reads local files only; the original address is the base for relative entries.
     const QTemporaryDir dir;

@@ -53,7 +53,7 @@ while kill -0 "$program" 2>/dev/null; do
     n=$((n + 1)); [ $n -ge 100 ] && fail "the program did not quit"
     sleep 0.1
 done
-wait "$program" || fail "exit status $?"
+wait "$program" || { s=$?; cat "$prefix/program.log" >&2; fail "exit status $s"; }
 program=
 [ -f lib/tolva/Tolva.ini ] || fail "no settings file in the program folder"
 echo "installed tree, entry and metainfo are fine; the launcher runs the program"

@@ -58,6 +58,10 @@ void TestPlaylist::parses_data()
         << QByteArray("<ASX version=\"3.0\"><TITLE>Rock & Roll</TITLE><Entry><ref HREF=\"http://a/s?x=1&y=2\"/></Entry>"
                       "<ENTRY><REF href=\"http://a/t\"/></ENTRY></ASX>")
         << int(PlaylistKind::Asx) << QStringList{"http://a/s?x=1&y=2", "http://a/t"};
+    // ... and for the end of a comment that never comes.
+    QTest::newRow("asx, comment left open")
+        << QByteArray("<ASX version=\"3.0\"><TITLE>Rock <!-- x</TITLE><ENTRY><REF HREF=\"http://a/s\"/></ENTRY></ASX>")
+        << int(PlaylistKind::Asx) << QStringList{};
     QTest::newRow("xspf")
         << QByteArray("<?xml version=\"1.0\"?><playlist version=\"1\" xmlns=\"http://xspf.org/ns/0/\"><trackList>"
                       "<track><location>http://a/1</location></track></trackList></playlist>")
