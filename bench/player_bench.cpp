@@ -4,6 +4,7 @@
 // Each engine plays in a process of its own (this program again, with --engine) into a null
 // sink of its own, whose monitor the parent records.
 #include "audio_capture.h"
+#include "busy_cores.h"
 #include "bench_engines.h"
 #include "sound_server.h"
 #include "stream_server.h"
@@ -147,28 +148,6 @@ double pssMiB(qint64 pid)
             return line.mid(4).trimmed().split(' ').value(0).toDouble() / 1024;
     return 0;
 }
-
-class BusyCores {
-public:
-    explicit BusyCores(bool on)
-    {
-        for (int i = 0; on && i < 2; ++i)
-            threads_.emplace_back([this] {
-                while (!stop_)
-                    ;
-            });
-    }
-    ~BusyCores()
-    {
-        stop_ = true;
-        for (std::thread& t : threads_)
-            t.join();
-    }
-
-private:
-    std::atomic<bool> stop_{false};
-    std::vector<std::thread> threads_;
-};
 
 const char* mark(bool met)
 {

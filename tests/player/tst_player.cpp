@@ -2,6 +2,7 @@
 // desktop's output, recorded from its monitor, with local servers for every kind of link.
 #include "PlaybackEngine.h"
 #include "audio_capture.h"
+#include "busy_cores.h"
 #include "sound_server.h"
 #include "stream_server.h"
 
@@ -39,29 +40,6 @@ struct Listener {
     {
         QTRY_VERIFY_WITH_TIMEOUT(heard.isRecording(), 5000);
     }
-};
-
-// Keeps every core busy while it lives, as a build or a browser does.
-class BusyCores {
-public:
-    explicit BusyCores(bool on)
-    {
-        for (unsigned i = 0; on && i < std::max(2u, std::thread::hardware_concurrency()); ++i)
-            threads_.emplace_back([this] {
-                while (!stop_)
-                    ;
-            });
-    }
-    ~BusyCores()
-    {
-        stop_ = true;
-        for (std::thread& t : threads_)
-            t.join();
-    }
-
-private:
-    std::atomic<bool> stop_{false};
-    std::vector<std::thread> threads_;
 };
 
 QString described(const QList<qint64>& gaps)
