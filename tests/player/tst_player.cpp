@@ -342,6 +342,9 @@ private Q_SLOTS:
     // error, not a network one; once it is up, the next tuning is heard.
     void soundServerAppearsLater()
     {
+        // pulsesink shares one server connection among a process's sinks: a session still
+        // tearing down (the hung ones above) would carry the new one to the old server.
+        QTRY_COMPARE_WITH_TIMEOUT(PlaybackEngine::abandonedSessions(), 0, 20000);
         SoundServer later;
         const QByteArray running = qgetenv("PULSE_SERVER");
         qputenv("PULSE_SERVER", later.address().toUtf8());   // nothing listens there yet
