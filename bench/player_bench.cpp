@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -193,8 +194,8 @@ int main(int argc, char** argv)
     for (const int burst : {4, 0}) {
         StreamServer server;
         server.start();
-        server.addStream(QStringLiteral("/warm"), StreamServer::burst(tone, burst));
-        server.addStream(QStringLiteral("/s"), StreamServer::burst(tone, burst));
+        server.addStream(QStringLiteral("/warm"), StreamServer::Stream{.audio = tone, .burstSeconds = double(burst)});
+        server.addStream(QStringLiteral("/s"), StreamServer::Stream{.audio = tone, .burstSeconds = double(burst)});
         server.addFile(QStringLiteral("/s.m3u"), "#EXTM3U\n" + server.url(QStringLiteral("/s")).toUtf8() + "\n",
                        "audio/x-mpegurl");
         server.addFile(QStringLiteral("/warm.m3u"), "#EXTM3U\n" + server.url(QStringLiteral("/warm")).toUtf8() + "\n",
@@ -230,12 +231,12 @@ int main(int argc, char** argv)
         bool busy;
     };
     const Link links[] = {
-        {"1 s burst", StreamServer::burst(tone, 1), false},
-        {"no burst", StreamServer::burst(tone, 0), false},
-        {"4 s burst, 1.5 s stall every 5 s", StreamServer::stalls(tone, 4, 5, 1.5), false},
-        {"1 s burst, both cores busy", StreamServer::burst(tone, 1), true},
-        {"down 3 s after 5 s, then back", StreamServer::goesDown(tone, 5, 3), false},
-        {"3 s stall every 5 s", StreamServer::stalls(tone, 1, 5, 3), false},
+        {"1 s burst", {.audio = tone, .burstSeconds = 1}, false},
+        {"no burst", {.audio = tone}, false},
+        {"4 s burst, 1.5 s stall every 5 s", {.audio = tone, .burstSeconds = 4, .stallEverySeconds = 5, .stallForSeconds = 1.5}, false},
+        {"1 s burst, both cores busy", {.audio = tone, .burstSeconds = 1}, true},
+        {"down 3 s after 5 s, then back", {.audio = tone, .burstSeconds = 1, .downAfterSeconds = 5, .downForSeconds = 3}, false},
+        {"3 s stall every 5 s", {.audio = tone, .burstSeconds = 1, .stallEverySeconds = 5, .stallForSeconds = 3}, false},
     };
     std::printf("Silent seconds per minute after the first sound (%d s each; gaps over 100 ms; "
                 "gaps per minute in brackets)\n", seconds);
@@ -279,8 +280,9 @@ int main(int argc, char** argv)
             }
             const qint64 until = std::min(nowNs(), firstSound + qint64(seconds) * 1000000000);
             const double minutes = (until - firstSound) / 60e9;
-            const double silent = h.silentMs(100, until) / 1000.0 / minutes;
-            const double gaps = h.gapsMs(100, until).size() / minutes;
+            const QList<qint64> heardGaps = h.gapsMs(100, until);
+            const double silent = std::accumulate(heardGaps.begin(), heardGaps.end(), 0.0) / 1000.0 / minutes;
+            const double gaps = heardGaps.size() / minutes;
             std::printf(" %8.2f (%3.0f)", silent, gaps);
             if (i == 0) {
                 ours = silent;

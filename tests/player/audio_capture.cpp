@@ -8,22 +8,22 @@
 #include <vector>
 
 namespace {
-constexpr int Rate = 44100;
-constexpr int Window = Rate / 50;      // 20 ms
-constexpr double Quiet = 200;          // RMS below this is silence (-44 dBFS)
-constexpr qint64 WindowNs = qint64(Window) * GST_SECOND / Rate;
-}
+constexpr int Rate = 44100, Window = Rate / 50;   // 20 ms
+constexpr double Quiet = 200;
+constexpr int HalfSecond = 25;   // windows
+struct Heard {
+    qint64 endNs;
+    double rms;
+    int crossings;   // upward zero crossings
+};
+} // namespace
 
 struct AudioCapture::State {
-    struct Heard {
-        qint64 endNs;
-        bool loud;
-    };
     mutable std::mutex mutex;
     std::vector<Heard> windows;
-    double energy = 0;     // of the window being filled
-    int filled = 0;
-    std::vector<qint16> recent;   // last half second
+    double energy = 0;
+    int filled = 0, crossings = 0;
+    qint16 last = 0;
     bool recording = false;
 
     void add(const qint16* data, int count, qint64 arrivedNs)
@@ -32,89 +32,55 @@ struct AudioCapture::State {
         recording = true;
         for (int i = 0; i < count; ++i) {
             energy += double(data[i]) * data[i];
+            crossings += last < 0 && data[i] >= 0;
+            last = data[i];
             if (++filled == Window) {
-                const qint64 end = arrivedNs - qint64(count - 1 - i) * GST_SECOND / Rate;
-                windows.push_back({end, std::sqrt(energy / Window) >= Quiet});
-                energy = 0;
-                filled = 0;
+                windows.push_back({arrivedNs - qint64(count - 1 - i) * GST_SECOND / Rate,
+                                   std::sqrt(energy / Window), crossings});
+                energy = filled = crossings = 0;
             }
         }
-        recent.insert(recent.end(), data, data + count);
-        if (recent.size() > Rate / 2)
-            recent.erase(recent.begin(), recent.end() - Rate / 2);
     }
-
-    // Loud windows from the first on, up to untilNs (0: all).
-    template <class F>
-    void eachRun(qint64 untilNs, F f) const
+    std::vector<Heard> recent() const
     {
-        // f(loud, windows in the run, ends at)
-        size_t i = 0;
-        while (i < windows.size() && !windows[i].loud)
-            ++i;
-        while (i < windows.size() && (untilNs == 0 || windows[i].endNs <= untilNs)) {
-            const bool loud = windows[i].loud;
-            size_t j = i;
-            while (j < windows.size() && windows[j].loud == loud
-                   && (untilNs == 0 || windows[j].endNs <= untilNs))
-                ++j;
-            f(loud, qint64(j - i), windows[j - 1].endNs);
-            i = j;
-        }
+        return {windows.end() - std::min<size_t>(windows.size(), HalfSecond), windows.end()};
     }
 };
 
-struct AudioCapture::Pipeline {
-    GstElement* bin = nullptr;
-    ~Pipeline()
-    {
-        if (bin) {
-            gst_element_set_state(bin, GST_STATE_NULL);
-            gst_object_unref(bin);
-        }
-    }
-};
-
-AudioCapture::AudioCapture(const QString& source)
-    : d(std::make_shared<State>()), pipeline_(std::make_unique<Pipeline>())
+void AudioCapture::Stop::operator()(GstElement* pipeline) const
 {
-    if (!gst_is_initialized())
-        gst_init(nullptr, nullptr);
-    // A short fragment asks the null sink to render in small blocks too, so what reaches the
-    // monitor is what is being heard, within some 10 ms.
-    GError* error = nullptr;
-    pipeline_->bin = gst_parse_launch(
-        "pulsesrc name=src latency-time=10000 buffer-time=100000 ! audioconvert ! audioresample"
-        " ! audio/x-raw,format=S16LE,rate=44100,channels=1,layout=interleaved"
-        " ! appsink name=out sync=false",
-        &error);
-    if (!pipeline_->bin) {
-        qWarning("recorder: %s", error ? error->message : "?");
-        g_clear_error(&error);
-        return;
-    }
-    GstElement* src = gst_bin_get_by_name(GST_BIN(pipeline_->bin), "src");
-    g_object_set(src, "device", source.toUtf8().constData(), "client-name", "recorder", nullptr);
-    gst_object_unref(src);
-    GstElement* out = gst_bin_get_by_name(GST_BIN(pipeline_->bin), "out");
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+}
+
+AudioCapture::AudioCapture(const QString& source) : d(std::make_unique<State>())
+{
+    gst_init(nullptr, nullptr);
+    // Small fragments make the null sink render in small blocks too: what reaches the monitor
+    // is what is being heard, within some 10 ms.
+    pipeline_.reset(gst_parse_launch(
+        qPrintable(QStringLiteral("pulsesrc device=%1 client-name=recorder latency-time=10000 "
+                                  "buffer-time=100000 ! audioconvert ! audioresample ! "
+                                  "audio/x-raw,format=S16LE,rate=44100,channels=1 ! "
+                                  "appsink name=out sync=false").arg(source)),
+        nullptr));
+    GstElement* out = gst_bin_get_by_name(GST_BIN(pipeline_.get()), "out");
     GstAppSinkCallbacks callbacks{};
-    callbacks.new_sample = [](GstAppSink* appsink, gpointer data) {
-        if (GstSample* sample = gst_app_sink_pull_sample(appsink)) {
-            GstBuffer* buffer = gst_sample_get_buffer(sample);
-            GstMapInfo map;
-            if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-                static_cast<State*>(data)->add(reinterpret_cast<const qint16*>(map.data),
-                                               int(map.size / 2), g_get_monotonic_time() * 1000);
-                gst_buffer_unmap(buffer, &map);
-            }
-            gst_sample_unref(sample);
+    callbacks.new_sample = [](GstAppSink* sink, gpointer state) {
+        GstSample* sample = gst_app_sink_pull_sample(sink);
+        GstMapInfo map;
+        if (sample && gst_buffer_map(gst_sample_get_buffer(sample), &map, GST_MAP_READ)) {
+            static_cast<State*>(state)->add(reinterpret_cast<const qint16*>(map.data),
+                                            int(map.size / 2), g_get_monotonic_time() * 1000);
+            gst_buffer_unmap(gst_sample_get_buffer(sample), &map);
         }
+        if (sample)
+            gst_sample_unref(sample);
         return GST_FLOW_OK;
     };
-    // The state outlives the pipeline: destruction stops it first.
     gst_app_sink_set_callbacks(GST_APP_SINK(out), &callbacks, d.get(), nullptr);
     gst_object_unref(out);
-    gst_element_set_state(pipeline_->bin, GST_STATE_PLAYING);
+    gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING);
 }
 
 AudioCapture::~AudioCapture() = default;
@@ -129,92 +95,71 @@ void AudioCapture::reset()
 {
     const std::lock_guard lock(d->mutex);
     d->windows.clear();
-    d->recent.clear();
 }
 
 qint64 AudioCapture::firstSoundNs(qint64 afterNs) const
 {
     const std::lock_guard lock(d->mutex);
-    for (const State::Heard& w : d->windows)
-        if (w.loud && w.endNs - WindowNs >= afterNs)
-            return w.endNs - WindowNs;
-    return 0;
-}
-
-qint64 AudioCapture::lastSoundNs() const
-{
-    const std::lock_guard lock(d->mutex);
-    for (auto w = d->windows.rbegin(); w != d->windows.rend(); ++w)
-        if (w->loud)
-            return w->endNs;
+    const qint64 windowNs = qint64(Window) * GST_SECOND / Rate;
+    for (const Heard& w : d->windows)
+        if (w.rms >= Quiet && w.endNs - windowNs >= afterNs)
+            return w.endNs - windowNs;
     return 0;
 }
 
 double AudioCapture::secondsHeard() const
 {
     const std::lock_guard lock(d->mutex);
-    qint64 loud = 0;
-    for (const State::Heard& w : d->windows)
-        loud += w.loud;
-    return double(loud) * Window / Rate;
+    return std::count_if(d->windows.begin(), d->windows.end(), [](const Heard& w) { return w.rms >= Quiet; })
+        * double(Window) / Rate;
 }
 
 double AudioCapture::level() const
 {
     const std::lock_guard lock(d->mutex);
+    const std::vector<Heard> r = d->recent();
     double energy = 0;
-    for (const qint16 v : d->recent)
-        energy += double(v) * v;
-    return d->recent.empty() ? 0 : std::sqrt(energy / d->recent.size());
+    for (const Heard& w : r)
+        energy += w.rms * w.rms;
+    return r.empty() ? 0 : std::sqrt(energy / r.size());
 }
 
 double AudioCapture::frequency() const
 {
     const std::lock_guard lock(d->mutex);
-    // Per 20 ms window, so that a click or the noise of a near-silent stretch (an MP3 loop's
-    // padding) does not count: loud windows near the median only.
-    const std::vector<qint16>& r = d->recent;
-    std::vector<int> crossings;
-    for (size_t start = 0; start + Window <= r.size(); start += Window) {
-        double energy = 0;
-        int n = 0;
-        for (size_t i = start; i < start + Window; ++i) {
-            energy += double(r[i]) * r[i];
-            n += i > start && r[i - 1] < 0 && r[i] >= 0;
-        }
-        if (std::sqrt(energy / Window) >= Quiet)
-            crossings.push_back(n);
-    }
-    if (crossings.size() < 5)
-        return 0;   // too short or too quiet to be the tone
-    std::vector<int> sorted = crossings;
-    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-    const int median = sorted[sorted.size() / 2];
-    int total = 0, windows = 0;
-    for (const int n : crossings)
-        if (std::abs(n - median) * 4 <= median + 4) {
-            total += n;
-            ++windows;
-        }
-    return total * double(Rate) / (double(windows) * Window);
+    // Loud windows near the median only: a click or an MP3 loop's padding does not count.
+    std::vector<int> n;
+    for (const Heard& w : d->recent())
+        if (w.rms >= Quiet)
+            n.push_back(w.crossings);
+    if (n.size() < 5)
+        return 0;
+    std::sort(n.begin(), n.end());
+    const int median = n[n.size() / 2];
+    std::erase_if(n, [median](int c) { return std::abs(c - median) * 4 > median + 4; });
+    double total = 0;
+    for (const int c : n)
+        total += c;
+    return total * Rate / (double(n.size()) * Window);
 }
 
 QList<qint64> AudioCapture::gapsMs(qint64 minMs, qint64 untilNs) const
 {
     const std::lock_guard lock(d->mutex);
     QList<qint64> gaps;
-    d->eachRun(untilNs, [&](bool loud, qint64 count, qint64) {
-        const qint64 ms = count * WindowNs / 1000000;
-        if (!loud && ms > minMs)
-            gaps.append(ms);
-    });
+    qint64 silent = -1;   // ms; -1: before the first sound
+    for (const Heard& w : d->windows) {
+        if (untilNs != 0 && w.endNs > untilNs)
+            break;
+        if (w.rms >= Quiet) {
+            if (silent > minMs)
+                gaps.append(silent);
+            silent = 0;
+        } else if (silent >= 0) {
+            silent += 1000 * Window / Rate;
+        }
+    }
+    if (silent > minMs)
+        gaps.append(silent);
     return gaps;
-}
-
-qint64 AudioCapture::silentMs(qint64 minMs, qint64 untilNs) const
-{
-    qint64 total = 0;
-    for (const qint64 g : gapsMs(minMs, untilNs))
-        total += g;
-    return total;
 }

@@ -2,38 +2,34 @@
 
 #include <QList>
 #include <QString>
-#include <QtGlobal>
 
 #include <memory>
 
-// What a sound server's sink plays, recorded from its monitor as a listener would hear it: when
-// sound began, where it went silent, which tone it carries. Silence is a 20 ms window whose RMS
-// is below a threshold. Records from construction to destruction; safe to read from the test
-// thread while it fills. Times are g_get_monotonic_time() * 1000, the same in every process.
+typedef struct _GstElement GstElement;
+
+// What a sound server's sink plays, recorded from its monitor in 20 ms windows as a listener
+// hears it: a window is silent below -44 dBFS. Times are g_get_monotonic_time() * 1000, the same
+// in every process. Records from construction on; safe to read while it fills.
 class AudioCapture {
 public:
     explicit AudioCapture(const QString& source = QStringLiteral("t.monitor"));
     ~AudioCapture();
-    AudioCapture(const AudioCapture&) = delete;
-    AudioCapture& operator=(const AudioCapture&) = delete;
 
     bool isRecording() const;   // the monitor delivers
     void reset();               // forget what was heard
-
-    qint64 firstSoundNs(qint64 afterNs = 0) const;   // first loud window from afterNs on; 0: none
-    double secondsHeard() const;                     // loud windows, in seconds
+    qint64 firstSoundNs(qint64 afterNs = 0) const;   // the first loud window from afterNs on; 0: none
+    double secondsHeard() const;
     double level() const;       // RMS of the last half second, 0..32767
-    double frequency() const;   // of the last half second, by zero crossings; 0 when quiet
-    // Silences longer than minMs after the first sound, in ms; the open one at the end included
-    // when it lasts beyond minMs.
+    double frequency() const;   // of the last half second's loud windows; 0 when too little
+    // Silences over minMs from the first sound to untilNs (0: now), the open one at the end too.
     QList<qint64> gapsMs(qint64 minMs, qint64 untilNs = 0) const;
-    qint64 silentMs(qint64 minMs, qint64 untilNs = 0) const;   // their sum
-    qint64 lastSoundNs() const;
 
     struct State;
 
 private:
-    std::shared_ptr<State> d;
-    struct Pipeline;
-    std::unique_ptr<Pipeline> pipeline_;
+    struct Stop {
+        void operator()(GstElement* pipeline) const;
+    };
+    std::unique_ptr<State> d;
+    std::unique_ptr<GstElement, Stop> pipeline_;   // stops before the state goes
 };

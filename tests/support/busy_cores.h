@@ -11,19 +11,11 @@ public:
     explicit BusyCores(bool on)
     {
         for (unsigned i = 0; on && i < std::max(2u, std::thread::hardware_concurrency()); ++i)
-            threads_.emplace_back([this] {
-                while (!stop_)
-                    ;
-            });
+            threads_.emplace_back([this] { while (!stop_) {} });
     }
-    ~BusyCores()
-    {
-        stop_ = true;
-        for (std::thread& t : threads_)
-            t.join();
-    }
+    ~BusyCores() { stop_ = true; }   // the threads join as they go
 
 private:
     std::atomic<bool> stop_{false};
-    std::vector<std::thread> threads_;
+    std::vector<std::jthread> threads_;
 };

@@ -4,19 +4,18 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// A private PulseAudio with null sinks and no sound card, for tests and the benchmark: what the
-// player plays is recorded from "<sink>.monitor". It keeps everything in a temporary folder and
-// points this process (and its children) at itself through PULSE_SERVER.
+// A private PulseAudio with null sinks and no sound card: what the player plays is recorded from
+// "<sink>.monitor". It lives in a temporary folder; start() points this process (and its
+// children) at it through PULSE_SERVER.
 class SoundServer {
 public:
-    explicit SoundServer(const QStringList& sinks = {QStringLiteral("t")});
-    ~SoundServer();   // ends the server
+    explicit SoundServer(const QStringList& sinks = {QStringLiteral("t")}) : sinks_(sinks) {}
+    ~SoundServer() { stop(); }
 
-    bool start();     // false when the server did not come up within 5 s
+    bool start();   // false when the server did not come up within 5 s
     void stop();
-    bool isRunning() const { return process_.state() == QProcess::Running; }
-    QString address() const;   // "unix:<folder>/native", what PULSE_SERVER is set to
-    QString log();   // what the server said so far
+    QString address() const { return QStringLiteral("unix:") + dir_.filePath(QStringLiteral("native")); }
+    QString log() { return QString::fromLocal8Bit(process_.readAll()); }   // what it said so far
 
 private:
     QStringList sinks_;

@@ -11,8 +11,8 @@ class QTcpServer;
 class QTcpSocket;
 class QThread;
 
-// An HTTP server on 127.0.0.1 for player tests and the benchmark, on a thread of its own so that
-// a busy test thread does not starve its streams. Unknown paths get 404.
+// An HTTP server on 127.0.0.1 for the player tests and the benchmark, on a thread of its own so
+// that a busy test thread does not starve its streams. Unknown paths get 404; queries are ignored.
 class StreamServer {
 public:
     struct Stream {
@@ -27,55 +27,31 @@ public:
         double downForSeconds = 0;              // first connection, for this long, once
         QByteArray icyTitle = {};               // StreamTitle, when the client asks for metadata
     };
-
-    // Links as listeners meet them: bytesPerSecond is real time.
-    static Stream burst(const QByteArray& audio, double seconds)
-    {
-        return {.audio = audio, .burstSeconds = seconds};
-    }
-    static Stream stalls(const QByteArray& audio, double burst, double every, double stall)
-    {
-        return {.audio = audio, .burstSeconds = burst, .stallEverySeconds = every,
-                .stallForSeconds = stall};
-    }
-    static Stream goesDown(const QByteArray& audio, double after, double seconds)
-    {
-        return {.audio = audio, .burstSeconds = 1, .downAfterSeconds = after,
-                .downForSeconds = seconds};
-    }
+    enum class Misbehaving { Hangs, SlowHeaders, RedirectsForever };   // headers one byte a second
 
     StreamServer();
     ~StreamServer();
 
-    quint16 start();                   // the port, 0 on failure
+    quint16 start();   // the port, 0 on failure
     QString host() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
     QString url(const QString& path) const { return QStringLiteral("http://") + host() + path; }
 
     void addFile(const QString& path, const QByteArray& body, const QByteArray& type = "text/plain")
     {
-        add(path, {Route::File, {.audio = body, .contentType = type}});
+        add(path, {File, {.audio = body, .contentType = type}});
     }
-    void addStream(const QString& path, const Stream& stream) { add(path, {Route::Live, stream}); }
-    void addHang(const QString& path) { add(path, {Route::Hang, {}}); }   // never answers
-    // Hostile servers: a stream one byte a second, from its headers on or after them; a
-    // redirect to itself, forever.
-    void addTrickle(const QString& path, bool headersAtOnce = false)
-    {
-        add(path, {Route::Trickle, {}, false, headersAtOnce});
-    }
-    void addRedirectLoop(const QString& path) { add(path, {Route::Redirect, {}}); }
-    // Down: the port refuses and open connections are cut; up again on the same port.
-    void setDown(bool down);
+    void addStream(const QString& path, const Stream& stream) { add(path, {Live, stream}); }
+    void addMisbehaving(const QString& path, Misbehaving how) { add(path, {int(how), {}}); }
 
     int requests(const QString& path) const { return counters(path).requests; }
     int openConnections(const QString& path) const { return counters(path).open; }
 
 private:
+    enum { File = 10, Live };
     struct Route {
-        enum { File, Hang, Live, Trickle, Redirect } kind;
-        Stream s = {};   // a file's body is in s.audio
+        int kind;   // File, Live or a Misbehaving
+        Stream s;   // a file's body is in s.audio
         bool wentDown = false;
-        bool headersAtOnce = false;
     };
     struct Counters {
         int requests = 0;
@@ -83,7 +59,6 @@ private:
     };
     void answer(QTcpSocket* socket, const QByteArray& request);
     void stream(QTcpSocket* socket, const QString& path, const Stream& s, bool icy);
-    void goDown(double seconds);   // on the server's thread
     void add(const QString& path, const Route& route);
     Counters counters(const QString& path) const;
 
