@@ -1,4 +1,4 @@
-// The About window, and how links open: the redirect page written into the
+// How links open, from the About window and in general: the redirect page written into the
 // program folder, and documents named relative to it.
 #include "OpURL.h"
 #include "SaveFileUrlm.h"
@@ -8,8 +8,6 @@
 #include "tolva_config.h"
 
 #include <QLabel>
-#include <QPushButton>
-#include <QScreen>
 #include <QtTest>
 
 class TestHelp : public QObject {
@@ -27,31 +25,6 @@ private Q_SLOTS:
         SetProgramFolder(dir_->path());
         opened_.urls.clear();
         opened_.onOpen = nullptr;
-    }
-
-    // Two openings, run modally as the main window does, closed first by Enter, then by
-    // the close box; a watchdog keeps a broken close from hanging.
-    void aboutWindowAtEachOpening()
-    {
-        for (const bool enter : {true, false}) {
-            frmOprog dialog;
-            QTimer::singleShot(5000, &dialog, [&dialog] { dialog.done(-1); });
-            QTimer::singleShot(0, &dialog, [&dialog, enter] {
-                QVERIFY(QTest::qWaitForWindowActive(&dialog));
-                QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
-                QCOMPARE(dialog.frameGeometry().center(), dialog.screen()->availableGeometry().center());
-                const QImage flag = dialog.findChild<QLabel*>("Picture1")->grab().toImage();
-                for (int y = 0; y < flag.height(); ++y)  // white, blue, red
-                    QCOMPARE(flag.pixel(flag.width() / 2, y), y < 15 ? qRgb(255, 255, 255) : y < 31 ? qRgb(0, 0, 255) : qRgb(255, 0, 0));
-                auto* ok = dialog.findChild<QPushButton*>("OK");
-                QCOMPARE(QApplication::focusWidget(), ok);
-                QCOMPARE(ok->grab().toImage().pixel(6, 6), qRgb(224, 224, 224));  // its grey shows
-                enter ? QTest::keyClick(ok, Qt::Key_Enter) : void(dialog.close());
-            });
-            dialog.exec();
-            QVERIFY(!dialog.isVisible());
-            QCOMPARE(dialog.result(), int(QDialog::Rejected));  // not the watchdog's -1
-        }
     }
 
     // The site link writes the redirect page and opens it under the wait cursor; its caption is no link.

@@ -1,7 +1,6 @@
 // The main window: the station list as built and as driven by keys and mouse,
 // and the window's commands. How rows are drawn is checked on a real X server
 // by tst_list_scaled.
-#include "LoadRadioM.h"
 #include "MediaPlayer.h"
 #include "app_globals.h"
 #include "clsRadio.h"
@@ -12,6 +11,9 @@
 #include "usrReklamaX.h"
 
 #include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -20,18 +22,14 @@
 
 namespace {
 
-// A shown window with its list built, as start-up leaves it: the 17 built-in
-// stations, or that many made-up ones.
+// A shown, active window with its list built, as start-up leaves it, over made-up stations
+// (the built-in ones are drawn in tst_list_scaled).
 std::unique_ptr<frmForma> BuiltWindow(qint32 savedStation, int stations = 17)
 {
-    if (stations == 17) {
-        LoadRadio(StreamHosts{"127.0.0.1:1", "127.0.0.1:1", "127.0.0.1:1"});  // nothing listens on port 1
-    } else {
-        Radio().Start();
-        for (int i = 0; i < stations; ++i)
-            Radio().NewRadio(QStringLiteral("Станция %1").arg(i), QStringLiteral("http://127.0.0.1:1/%1").arg(i),
-                             QStringLiteral("Город"), QStringLiteral("%1 FM").arg(90 + i), QStringLiteral("стиль"));
-    }
+    Radio().Start();
+    for (int i = 0; i < stations; ++i)  // nothing listens on port 1
+        Radio().NewRadio(QStringLiteral("Станция %1").arg(i), QStringLiteral("http://127.0.0.1:1/%1").arg(i),
+                         QStringLiteral("Город"), QStringLiteral("%1 FM").arg(90 + i), QStringLiteral("стиль"));
     NomerRadio = savedStation;
     NomerSel = 0;
     auto window = std::make_unique<frmForma>();
@@ -202,22 +200,33 @@ private Q_SLOTS:
         QCOMPARE(opened.urls, QList<QUrl>(3, QUrl::fromLocalFile(document)));
     }
 
-    // A fixed dialog over the main window with its icon, opened afresh each time;
-    // tray commands meanwhile change nothing under it.
-    void aboutCommandIsModalAndFresh()
+    // The About window, opened twice from the menu: modal over the main window with its icon,
+    // fixed, centred, its flag, OK focused in its grey; closed by Enter, then by the close
+    // box. Tray commands meanwhile change nothing under it.
+    void aboutWindow()
     {
         const auto window = BuiltWindow(0);
         FormVisible = -1;
-        for (int shown = 0; shown < 2; ++shown) {
-            QTimer::singleShot(0, [&window] {
+        for (const bool enter : {true, false}) {
+            QTimer::singleShot(0, [&window, enter] {
                 QWidget* about = QApplication::activeModalWidget();
                 QVERIFY(about && about->parentWidget() == window.get());
+                QTimer::singleShot(5000, about, &QWidget::close);  // a failed check must not hang
                 QVERIFY(!(about->windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowContextHelpButtonHint)));
+                QCOMPARE(about->minimumSize(), about->maximumSize());
+                QCOMPARE(about->frameGeometry().center(), about->screen()->availableGeometry().center());
                 QCOMPARE(about->windowIcon().pixmap(32).toImage(), window->windowIcon().pixmap(32).toImage());
+                const QImage flag = about->findChild<QLabel*>("Picture1")->grab().toImage();
+                for (int y = 0; y < flag.height(); ++y)  // white, blue, red
+                    QCOMPARE(flag.pixel(flag.width() / 2, y), y < 15 ? qRgb(255, 255, 255) : y < 31 ? qRgb(0, 0, 255) : qRgb(255, 0, 0));
+                auto* ok = about->findChild<QPushButton*>("OK");
+                QCOMPARE(about->focusWidget(), ok);
+                QCOMPARE(ok->grab().toImage().pixel(6, 6), qRgb(224, 224, 224));
                 window->pMenuExit->trigger();
                 window->pMenuHideShow->trigger();
                 QVERIFY(about->isVisible() && window->isVisible() && FormVisible == -1);
-                about->close();
+                enter ? QTest::keyClick(ok, Qt::Key_Enter) : void(about->close());
+                QVERIFY(!about->isVisible());
             });
             window->HelpOprog->trigger();  // returns only when the About window has closed
             QCOMPARE(QApplication::activeModalWidget(), nullptr);
