@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDesktopServices>
-#include <QList>
 #include <QObject>
 #include <QUrl>
 
@@ -19,12 +18,7 @@ public:
     std::function<void(const QUrl&)> onOpen;  // runs at the moment of opening
 
 public Q_SLOTS:
-    void open(const QUrl& url)
-    {
-        urls.append(url);
-        if (onOpen)
-            onOpen(url);
-    }
+    void open(const QUrl& url) { urls.append(url), onOpen ? onOpen(url) : void(); }
 
 private:
     static constexpr const char* Schemes[] = {"file", "http", "https", "mailto"};

@@ -1,5 +1,5 @@
 // Loads written redirect pages in a real browser engine and checks which
-// address it then asks a local server for.
+// address it then asks a local server for: the one real proof of escaping.
 #include "SaveFileUrlm.h"
 #include "page_server.h"
 
@@ -12,11 +12,6 @@ class TestRedirectInBrowser : public QObject {
     Q_OBJECT
 
     PageServer server_;
-
-    QStringList requests() const  // favicon left out
-    {
-        return server_.requests().filter(QRegularExpression(QStringLiteral("^(?!/favicon.ico$)")));
-    }
 
 private Q_SLOTS:
     void initTestCase() { QVERIFY(server_.start()); }
@@ -40,16 +35,14 @@ private Q_SLOTS:
         server_.clearRequests();
         QTemporaryDir dir;
         QFile file(dir.filePath("0.html"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(RedirectPage(server_.url({}).toString() + path));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(RedirectPage(server_.url({}).toString() + path)) > 0);
         file.close();
-
         QWebEngineProfile profile;  // off the record: nothing kept between rows
         QWebEnginePage page(&profile);
-        // Desktop browsers follow a local page's refresh to the web; the
-        // embedded engine needs to be told it may.
+        // Desktop browsers follow a local page's refresh to the web; the embedded engine needs to be told it may.
         page.settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
         page.load(QUrl::fromLocalFile(file.fileName()));
+        const auto requests = [this] { return server_.requests().filter(QRegularExpression("^(?!/favicon.ico$)")); };
         QTRY_VERIFY_WITH_TIMEOUT(!requests().isEmpty(), 20000);
         QTest::qWait(300);  // time for a script that should not be there to navigate
         QCOMPARE(requests(), QStringList{requested});
