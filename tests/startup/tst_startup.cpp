@@ -53,12 +53,12 @@ QRect programWindow(bool icon)
     return {};
 }
 
-// Answers the exit question once it shows, with Enter or Yes, and keeps what it looked like.
+// Answers the exit question with Enter once it shows, and keeps what it looked like.
 struct Answerer : QTimer {
     QString seen;
-    explicit Answerer(bool yes)
+    Answerer()
     {
-        connect(this, &QTimer::timeout, [this, yes] {
+        connect(this, &QTimer::timeout, [this] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box || !isActive())
                 return;
@@ -67,12 +67,14 @@ struct Answerer : QTimer {
             QFont title = box->font();
             title.setBold(true);
             title.setPointSizeF(title.pointSizeF() * 1.25);
-            seen = u"%1|%2|icon %3|buttons %4 %5/%6|default %7|shown %8|wide %9"_s.arg(box->windowTitle(), box->text())
-                       .arg(box->icon()).arg(box->standardButtons().toInt())
-                       .arg(box->button(QMessageBox::Yes)->text().remove(u'&'), box->button(QMessageBox::No)->text().remove(u'&'))
-                       .arg(box->standardButton(box->defaultButton())).arg(box->parentWidget()->isVisible())
+            seen = u"%1|%2|%3/%4|warning %5, Yes/No %6, default No %7|shown %8|wide %9"_s
+                       .arg(box->windowTitle(), box->text(), box->button(QMessageBox::Yes)->text().remove(u'&'),
+                            box->button(QMessageBox::No)->text().remove(u'&'))
+                       .arg(box->icon() == QMessageBox::Warning)
+                       .arg(box->standardButtons() == (QMessageBox::Yes | QMessageBox::No))
+                       .arg(box->defaultButton() == box->button(QMessageBox::No)).arg(box->parentWidget()->isVisible())
                        .arg(box->width() >= QFontMetrics(title).horizontalAdvance(box->windowTitle()) + 100);
-            yes ? box->button(QMessageBox::Yes)->click() : QTest::keyClick(box, Qt::Key_Return);
+            QTest::keyClick(box, Qt::Key_Return);
         });
         start(20);
     }
@@ -126,78 +128,56 @@ private Q_SLOTS:
         ads_.clearRequests();
     }
 
-    // A settings file that cannot be read keeps nothing from starting, and
-    // a shown window closes without a question. Hidden, it comes back and
-    // asks; No keeps everything and the next close, now shown, ends without
-    // a question; Yes writes the current station.
+    // Start-up from what the folder holds: a first run, a settings file
+    // that cannot be read, a stored station. A shown window closes without
+    // a question, writing where it can.
     void startAndClose_data()
     {
-        QTest::addColumn<int>("stored");  // -1: the settings file is a folder (unreadable even for root)
-        QTest::addColumn<bool>("hidden");
-        QTest::addColumn<bool>("yes");
+        QTest::addColumn<int>("stored");  // -1: none; -2: the settings file is a folder (unreadable even for root)
         QTest::addColumn<QByteArray>("written");
-        QTest::newRow("settings file is a folder") << -1 << false << false << QByteArray("none");
-        QTest::newRow("hidden, Enter answers No") << 3 << true << false << SettingsFile::Format(8);
-        QTest::newRow("hidden, Yes") << 3 << true << true << SettingsFile::Format(8);
+        QTest::newRow("first run") << -1 << SettingsFile::Format(0);
+        QTest::newRow("settings file is a folder") << -2 << QByteArray("none");
+        QTest::newRow("station 3 stored") << 3 << SettingsFile::Format(3);
     }
     void startAndClose()
     {
         QFETCH(int, stored);
-        QFETCH(bool, hidden);
-        QFETCH(bool, yes);
         QFile ini(SettingsFile::Path());
-        QVERIFY(stored < 0 ? QDir().mkdir(ini.fileName())
-                           : ini.open(QIODevice::WriteOnly) && ini.write(SettingsFile::Format(stored)) && ini.flush());
+        QVERIFY(stored == -1 || (stored < 0 ? QDir().mkdir(ini.fileName()) : ini.open(QIODevice::WriteOnly)
+                                                  && ini.write(SettingsFile::Format(stored)) && ini.flush()));
         ini.close();
-
         Main();
-        frmForma* const form = MainForm();
+        const QPointer<frmForma> form = MainForm();
         QVERIFY(form && form->isVisible());
-        QCOMPARE(QList<qint32>({NomerSel, NomerRadio}), QList<qint32>(2, qMax(stored, 0)));
+        QCOMPARE(QList<qint32>({NomerSel, NomerRadio, FormVisible}), QList<qint32>({qMax(stored, 0), qMax(stored, 0), -1}));
         const QPointer<QSystemTrayIcon> icon = TrayData.icon;
         QVERIFY(icon && icon->isVisible());
-        if (hidden) {
-            form->pMenuHideShow_Click();
-            QVERIFY(!form->isVisible());
-            NomerRadio = 8;  // as if station 8 had been tuned since
-        }
-        const QPointer<frmForma> alive(form);
-        Answerer answerer(yes);
-        QCOMPARE(form->close(), !hidden || yes);
-        QCOMPARE(answerer.seen, !hidden ? QString()
-                                        : u"Радиоприёмник Tolva|Закрыть программу?|icon %1|buttons %2 Да/Нет|default %3|shown 1|wide 1"_s
-                                              .arg(QMessageBox::Warning)
-                                              .arg((QMessageBox::Yes | QMessageBox::No).toInt())
-                                              .arg(QMessageBox::No));
-        if (hidden && !yes) {
-            QVERIFY(form->isVisible() && icon && icon->isVisible());
-            QCOMPARE(fileText(ini.fileName()), SettingsFile::Format(3));
-            Answerer second(false);
-            QVERIFY(form->close());
-            QVERIFY(second.seen.isEmpty());
-        }
-        QTRY_VERIFY(!alive);
-        QVERIFY(!icon);
+        QCOMPARE(icon->toolTip(), ProgramTitle());
+        Answerer answerer;
+        QVERIFY(form->close());
+        QTRY_VERIFY(!form);
+        QVERIFY(!icon && answerer.seen.isEmpty());
         QTEST(fileText(ini.fileName()), "written");
-        QCOMPARE(QFileInfo(ini).isDir(), stored < 0);
+        QCOMPARE(QFileInfo(ini).isDir(), stored == -2);
     }
 
-    // First run: nothing plays. Down moves the highlight only; Enter tunes
+    // Nothing plays at first. Down moves the highlight only; Enter tunes
     // Best FM, heard at the output; Enter again and the reconnect item
     // connect anew; each tuning shows another ad. A station whose host does
-    // not answer names itself all the same. Closing stores the station.
+    // not answer names itself all the same. Closing the hidden window brings
+    // it back and asks; Enter answers No and keeps everything; closed shown,
+    // it ends and stores the station.
     void tuneAndClose()
     {
         Main();
         LoadRadio(StreamHosts{streams_.host(), u"127.0.0.1:1"_s, u"127.0.0.1:1"_s});
-        frmForma* const form = MainForm();
+        const QPointer<frmForma> form = MainForm();
         form->usrReklamaX1->setReklamaURL(ads_.url(u"/reklama/"_s).toString());
-        const auto shows = [form](const QString& station) {
+        const auto shows = [&form](const QString& station) {
             const QString title = ProgramTitle() + (station.isEmpty() ? QString() : u" - Играет: "_s + station);
             return form->windowTitle() == title && TrayData.icon->toolTip() == title;
         };
         QVERIFY(shows({}) && !form->pMenuReStart->isEnabled());
-        QCOMPARE(QList<qint32>({NomerSel, NomerRadio, FormVisible}), QList<qint32>({0, 0, -1}));
         QTest::keyClick(form->ListPicture, Qt::Key_Down);
         QCOMPARE(streams_.requests(kBestFm), 0);
 
@@ -215,17 +195,23 @@ private Q_SLOTS:
             }
         }
 
-        for (int i = 0; i < 3; ++i)
-            QTest::keyClick(form->ListPicture, Qt::Key_Down);
-        QTest::keyClick(form->ListPicture, Qt::Key_Return);
+        for (const auto key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return})
+            QTest::keyClick(form->ListPicture, key);
         QVERIFY(shows(Radio().List(4, 1)));
         QTRY_VERIFY_WITH_TIMEOUT(form->WindowsMediaPlayer->engine().state() != PlaybackEngine::State::Playing, 10000);
         QTest::qWait(500);
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
 
-        const QPointer<frmForma> alive(form);
-        QVERIFY(form->close());
-        QTRY_VERIFY(!alive);
+        form->pMenuHideShow_Click();
+        QVERIFY(!form->isVisible());
+        Answerer answerer;
+        QVERIFY(!form->close());
+        QCOMPARE(answerer.seen, u"Радиоприёмник Tolva|Закрыть программу?|Да/Нет|warning 1, Yes/No 1, default No 1|shown 1|wide 1"_s);
+        QVERIFY(form->isVisible() && TrayData.icon->isVisible());
+        QCOMPARE(fileText(SettingsFile::Path()), "none");
+        Answerer second;
+        QVERIFY(form->close() && second.seen.isEmpty());
+        QTRY_VERIFY(!form);
         QCOMPARE(fileText(SettingsFile::Path()), SettingsFile::Format(4));
     }
 
