@@ -2,7 +2,7 @@
 // and the memory (PSS) and threads of the whole process tree while it shows
 // it; given an advertisement base address, also after the first tuning and
 // after 30 more. Not a test: run by hand, e.g. under xvfb-run or offscreen:
-//   ad_panel_figures [http://127.0.0.1:8701/reklama/ [more tunings]]
+//   build/bin/ad_panel_figures [http://127.0.0.1:8701/reklama/ [more tunings]]
 #include "ad_profile.h"
 #include "usrReklamaX.h"
 
