@@ -6,6 +6,7 @@
 #include "real_tray_clicks.h"
 
 #include <QApplication>
+#include <QDBusInterface>
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
@@ -44,13 +45,6 @@ class TstTray : public QObject {
         }
         QTest::qWait(500);  // the probe must not count as half of a double-click
         return activated.isEmpty() ? QPoint() : TrayData.icon->geometry().center();
-    }
-    // What the status-notifier host sends, from outside the program; stdout, null on failure.
-    static QString dbusSend(const QStringList& arguments, bool reply)
-    {
-        QProcess send;
-        send.start(u"dbus-send"_s, QStringList{u"--session"_s, reply ? u"--print-reply"_s : u"--type=method_call"_s} + arguments);
-        return send.waitForFinished(5000) && send.exitCode() == 0 ? u"ok "_s + send.readAllStandardOutput() : QString();
     }
 
 private Q_SLOTS:
@@ -154,15 +148,15 @@ private Q_SLOTS:
             QVERIFY2(!(at = iconOnScreen()).isNull(), "the tray did not take the icon");
             QVERIFY(click(at, button, clicks));
             QTest::qWait(600);
-        } else if (sniHost) {  // the item as the watcher lists it, activated as a host does
+        } else if (sniHost) {  // the item as the watcher lists it, activated from outside as a host does
             QVERIFY(TrayData.statusNotifier);
-            QString item;
-            QTRY_VERIFY_WITH_TIMEOUT(!(item = dbusSend({"--dest=org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
-                                                        "org.freedesktop.DBus.Properties.Get", "string:org.kde.StatusNotifierWatcher",
-                                                        "string:RegisteredStatusNotifierItems"}, true).section(u'"', 1, 1)).isEmpty(),
-                                     10000);
-            QVERIFY(!dbusSend({"--dest=" + item.section(u'/', 0, 0), "/StatusNotifierItem", "org.kde.StatusNotifierItem.Activate",
-                               "int32:0", "int32:0"}, false).isNull());
+            const QDBusConnection host = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"host"_s);
+            const QString watcher = u"org.kde.StatusNotifierWatcher"_s;
+            QStringList items;
+            QTRY_VERIFY_WITH_TIMEOUT(!(items = QDBusInterface(watcher, u"/StatusNotifierWatcher"_s, watcher, host)
+                                                   .property("RegisteredStatusNotifierItems").toStringList()).isEmpty(), 10000);
+            QVERIFY(host.send(QDBusMessage::createMethodCall(items[0].section(u'/', 0, 0), u"/StatusNotifierItem"_s,
+                                                             u"org.kde.StatusNotifierItem"_s, u"Activate"_s) << 0 << 0));
         } else {
             TrayData.statusNotifier = sni;
             QCoreApplication::processEvents();
