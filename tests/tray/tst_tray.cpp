@@ -22,7 +22,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 enum State { Hidden, Shown, Minimized };
-}
+// sni: a status-notifier host, which reports a click and never a double-click;
+// modal: an application-modal window is open.
+struct Case { int button, clicks; bool sni, modal; State before, after; };
+}  // namespace
+Q_DECLARE_METATYPE(Case)
 
 class TstTray : public QObject {
     Q_OBJECT
@@ -64,7 +68,6 @@ private Q_SLOTS:
         QPixmap picture(32, 32);
         picture.fill(Qt::darkRed);
         picIcon->setPixmap(picture);
-        picIcon->hide();
         pMenu = new QMenu(window.get());
         pMenu->addAction(u"item"_s);  // a menu needs an item to open
     }
@@ -103,29 +106,20 @@ private Q_SLOTS:
     // real click; on the status-notifier host the Activate call it sends for a click.
     void activation_data()
     {
-        QTest::addColumn<int>("button");
-        QTest::addColumn<int>("clicks");
-        QTest::addColumn<bool>("sni");    // a status-notifier host: a click, never a double-click
-        QTest::addColumn<bool>("modal");  // an application-modal window is open
-        QTest::addColumn<int>("before");
-        QTest::addColumn<int>("after");
-        QTest::newRow("double-click shows a hidden window") << Left << 2 << false << false << int(Hidden) << int(Shown);
-        QTest::newRow("double-click leaves it minimized") << Left << 2 << false << false << int(Minimized) << int(Minimized);
-        QTest::newRow("X tray: click does nothing") << Left << 1 << false << false << int(Hidden) << int(Hidden);
-        QTest::newRow("middle click does nothing") << Middle << 1 << false << false << int(Hidden) << int(Hidden);
-        QTest::newRow("right click: menu, window stays") << Right << 1 << false << false << int(Shown) << int(Shown);
-        QTest::newRow("right double-click: menu at each release") << Right << 2 << false << false << int(Hidden) << int(Hidden);
-        QTest::newRow("status notifier: click shows it") << Left << 1 << true << false << int(Hidden) << int(Shown);
-        QTest::newRow("status notifier: modal first") << Left << 1 << true << true << int(Hidden) << int(Hidden);
+        QTest::addColumn<Case>("c");
+        QTest::newRow("double-click shows a hidden window") << Case{Left, 2, false, false, Hidden, Shown};
+        QTest::newRow("double-click leaves it minimized") << Case{Left, 2, false, false, Minimized, Minimized};
+        QTest::newRow("X tray: click does nothing") << Case{Left, 1, false, false, Hidden, Hidden};
+        QTest::newRow("middle click does nothing") << Case{Middle, 1, false, false, Hidden, Hidden};
+        QTest::newRow("right click: menu, window stays") << Case{Right, 1, false, false, Shown, Shown};
+        QTest::newRow("right double-click: menu at each release") << Case{Right, 2, false, false, Hidden, Hidden};
+        QTest::newRow("status notifier: click shows it") << Case{Left, 1, true, false, Hidden, Shown};
+        QTest::newRow("status notifier: modal first") << Case{Left, 1, true, true, Hidden, Hidden};
     }
     void activation()
     {
-        QFETCH(int, button);
-        QFETCH(int, clicks);
-        QFETCH(bool, sni);
-        QFETCH(bool, modal);
-        QFETCH(int, before);
-        QFETCH(int, after);
+        QFETCH(const Case, c);
+        const auto [button, clicks, sni, modal, before, after] = c;
         const bool real = xTray || sniHost;
         if ((xTray && (sni || before == Minimized)) || (sniHost && (!sni || modal)))
             QSKIP("another tray's row");
