@@ -12,13 +12,6 @@ class TestSettingsFile : public QObject {
 
     QTemporaryDir dir_;
 
-    QByteArray file() const
-    {
-        QFile f(SettingsFile::Path());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
-    QStringList entries() const { return QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
-
 private Q_SLOTS:
     void init()
     {
@@ -58,8 +51,10 @@ private Q_SLOTS:
         QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         SetProgramFolder(dir_.path());
         QCOMPARE(old.readAll(), QByteArray("old"));
-        QTEST(file(), "bytes");
-        QCOMPARE(entries(), QStringList{"Tolva.ini"});
+        QFile now(SettingsFile::Path());
+        QVERIFY(now.open(QIODevice::ReadOnly));
+        QTEST(now.readAll(), "bytes");
+        QCOMPARE(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"Tolva.ini"});
         NomerRadio = 77;
         SettingsFile::ReadSettings();
         QCOMPARE(NomerRadio, folder.isEmpty() ? nomer : 77);
