@@ -2,9 +2,6 @@
 #include "settings_file.h"
 #include "station_numbers.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -13,63 +10,57 @@
 class TestSettingsFile : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir_;
-
-    QString ini() const { return dir_->filePath("Tolva.ini"); }
-    void writeRaw(const QByteArray& bytes)
-    {
-        QFile f(ini());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    QByteArray readRaw()
-    {
-        QFile f(ini());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
+    QTemporaryDir dir_;
 
 private Q_SLOTS:
     void init()
     {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        SetProgramFolder(dir_->path());
-    }
-    void cleanup()
-    {
-        QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        SetProgramFolder({});
+        SetProgramFolder(dir_.path());
+        QFile::remove(SettingsFile::Path());
     }
 
-    // Byte-exact, read back by the reader, and replacing the old file in one
-    // rename: a reader holding the old one keeps it whole.
-    void ownFiles_data()
+    // Byte-exact, and in one rename: a reader holding the old file keeps it whole;
+    // an unwritable folder changes nothing and reports nothing.
+    void write_data()
     {
         QTest::addColumn<int>("nomer");
+        QTest::addColumn<QString>("folder");  // empty: the program's own
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("0") << 0 << QByteArray("[NomerRadio]\r\n 0 \r\n");
-        QTest::newRow("5") << 5 << QByteArray("[NomerRadio]\r\n 5 \r\n");
-        QTest::newRow("16") << 16 << QByteArray("[NomerRadio]\r\n 16 \r\n");
-        QTest::newRow("-1") << -1 << QByteArray("[NomerRadio]\r\n-1 \r\n");
-        QTest::newRow("min") << std::numeric_limits<qint32>::min() << QByteArray("[NomerRadio]\r\n-2147483648 \r\n");
+        QTest::newRow("16") << 16 << QString() << QByteArray("[NomerRadio]\r\n 16 \r\n");
+        QTest::newRow("-1") << -1 << QString() << QByteArray("[NomerRadio]\r\n-1 \r\n");
+        QTest::newRow("min") << std::numeric_limits<qint32>::min() << QString() << QByteArray("[NomerRadio]\r\n-2147483648 \r\n");
+        QTest::newRow("folder is a plain file") << 9 << "Tolva.ini" << QByteArray("old");
+        QTest::newRow("folder missing") << 9 << "gone" << QByteArray("old");
+        QTest::newRow("read-only folder") << 9 << "." << QByteArray("old");
     }
-    void ownFiles()
+    void write()
     {
         QFETCH(int, nomer);
-        writeRaw("old");
-        QFile old(ini());
-        QVERIFY(old.open(QIODevice::ReadOnly));
+        QFETCH(QString, folder);
+        QFile old(SettingsFile::Path());
+        QVERIFY(old.open(QIODevice::ReadWrite) && old.write("old") && old.flush() && old.seek(0));
+        if (folder == u".") {
+            if (geteuid() == 0)
+                QSKIP("root writes into read-only folders");
+            QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::ExeOwner);
+        } else if (!folder.isEmpty()) {
+            SetProgramFolder(dir_.filePath(folder));
+        }
         NomerRadio = nomer;
         SettingsFile::WriteSettings();
+        QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        SetProgramFolder(dir_.path());
         QCOMPARE(old.readAll(), QByteArray("old"));
-        QTEST(readRaw(), "bytes");
-        QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"Tolva.ini"});
+        QFile now(SettingsFile::Path());
+        QVERIFY(now.open(QIODevice::ReadOnly));
+        QTEST(now.readAll(), "bytes");
+        QCOMPARE(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"Tolva.ini"});
         NomerRadio = 77;
         SettingsFile::ReadSettings();
-        QCOMPARE(NomerRadio, nomer);
+        QCOMPARE(NomerRadio, folder.isEmpty() ? nomer : 77);
     }
 
-    void reader_data()
+    void read_data()
     {
         QTest::addColumn<QByteArray>("bytes");  // null: no file at all
         QTest::addColumn<int>("expected");      // 77 = left unchanged
@@ -87,39 +78,14 @@ private Q_SLOTS:
         QTest::newRow("no file") << QByteArray() << 77;
         QTest::newRow("garbage") << QByteArray("\x00\xff\xfe\x01[NomerRadio]\r\n 3", 17) << 77;
     }
-    void reader()
+    void read()
     {
         QFETCH(QByteArray, bytes);
-        if (!bytes.isNull())
-            writeRaw(bytes);
+        QFile f(SettingsFile::Path());
+        QVERIFY(bytes.isNull() || (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush()));
         NomerRadio = 77;
         SettingsFile::ReadSettings();
         QTEST(NomerRadio, "expected");
-    }
-
-    // Nothing is reported, and nothing on disk changes.
-    void unwritableFolder_data()
-    {
-        QTest::addColumn<QString>("how");
-        QTest::newRow("read-only folder") << "read-only";
-        QTest::newRow("folder is a plain file") << "plain";  // unwritable even for root
-        QTest::newRow("folder missing") << "missing";
-    }
-    void unwritableFolder()
-    {
-        QFETCH(QString, how);
-        writeRaw("[NomerRadio]\r\n 4 \r\n");
-        if (how == "read-only") {
-            if (geteuid() == 0)
-                QSKIP("root writes into read-only folders");
-            QVERIFY(QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::ExeOwner));
-        } else {
-            SetProgramFolder(dir_->filePath(how == "plain" ? "Tolva.ini" : "gone"));
-        }
-        NomerRadio = 9;
-        SettingsFile::WriteSettings();
-        QCOMPARE(readRaw(), QByteArray("[NomerRadio]\r\n 4 \r\n"));
-        QCOMPARE(QDir(dir_->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"Tolva.ini"});
     }
 };
 

@@ -2,37 +2,21 @@
 // address, the rest the body. Any answer gives a bounded list of stream addresses or
 // nothing, and never a crash.
 #include "PlaylistParser.h"
+#include "fuzz_check.h"
 
-#include <cstdint>
-#include <cstdlib>
-
-namespace {
-QByteArray takeLine(QByteArray& rest)
+void fuzzOne(const QByteArray& input)
 {
-    const qsizetype end = rest.indexOf('\n');
-    const QByteArray line = end < 0 ? rest : rest.left(end);
-    rest = end < 0 ? QByteArray() : rest.mid(end + 1);
-    return line;
-}
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    QByteArray body(reinterpret_cast<const char*>(data), qsizetype(size));
-    const QByteArray type = takeLine(body);
-    const QUrl url(QString::fromUtf8(takeLine(body)));
-
+    const QList<QByteArray> lines = input.split('\n');
+    const QByteArray type = lines.value(0), address = lines.value(1), body = input.mid(type.size() + address.size() + 2);
+    const QUrl url(QString::fromUtf8(address));
     // On the headers, on the first bytes, and on the whole answer.
     detectPlaylist(type, url, {});
     detectPlaylist(type, url, body.left(512));
     const PlaylistKind kind = detectPlaylist(type, url, body);
     if (kind == PlaylistKind::None)
-        return 0;
+        return;
     const QStringList entries = parsePlaylist(body, kind, url);
-    if (entries.size() > MaxPlaylistEntries)
-        abort();
+    check(entries.size() <= MaxPlaylistEntries);
     for (const QString& entry : entries)
-        if (!isStreamAddress(QUrl(entry)))
-            abort();
-    return 0;
+        check(isStreamAddress(QUrl(entry)));
 }

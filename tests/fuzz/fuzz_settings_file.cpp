@@ -1,21 +1,15 @@
 // Any bytes as "Tolva.ini" give a station number or nothing; what the writer writes
 // reads back as the number it was written for.
+#include "fuzz_check.h"
 #include "settings_file.h"
 
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+void fuzzOne(const QByteArray& input)
 {
-    const QByteArray text(reinterpret_cast<const char*>(data), qsizetype(size));
-    const std::optional<qint32> read = SettingsFile::Parse(text);
-    if (read && SettingsFile::Parse(SettingsFile::Format(*read)) != read)
-        abort();
-
+    const std::optional<qint32> read = SettingsFile::Parse(input);
+    check(!read || SettingsFile::Parse(SettingsFile::Format(*read)) == read);
     qint32 nomer = 0;
-    std::memcpy(&nomer, data, std::min(size, sizeof nomer));
-    if (SettingsFile::Parse(SettingsFile::Format(nomer)) != nomer)
-        abort();
-    return 0;
+    std::memcpy(&nomer, input.constData(), std::min(size_t(input.size()), sizeof nomer));
+    check(SettingsFile::Parse(SettingsFile::Format(nomer)) == nomer);
 }

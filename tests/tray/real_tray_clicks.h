@@ -8,12 +8,7 @@ namespace RealClicks {
 
 inline constexpr int Left = 1, Middle = 2, Right = 3;
 
-inline bool xdotool(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
-    return process.waitForFinished(5000) && process.exitCode() == 0;
-}
+inline bool xdotool(const QStringList& arguments) { return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0; }
 
 inline bool click(const QPoint& at, int button, int repeat = 1)
 {

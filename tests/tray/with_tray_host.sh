@@ -30,9 +30,26 @@ export TOLVA_TRAY_HOST_ARGS="--edge top --align right --widthtype request --heig
 if [ "${TOLVA_TRAY_HOST:-}" = sni ]; then
     # A status-notifier host (with its watcher) on the session bus the
     # caller started, as KDE Plasma or GNOME's AppIndicator extension has.
-    gtk-sni-tray-standalone --watcher --top --end -s 32 >"$work/sni.log" 2>&1 &
-    tray_pid=$!
-    wait_for 'dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher string:IsStatusNotifierHostRegistered | grep -q true' 100 sni
+    sni_up() {
+        dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+            org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+            string:IsStatusNotifierHostRegistered 2>/dev/null | grep -q true
+    }
+    # Now and then the host asks for its own watcher before that is on the bus,
+    # and quits: then it gets another start.
+    for attempt in 1 2 3; do
+        gtk-sni-tray-standalone --watcher --top --end -s 32 >"$work/sni.log" 2>&1 &
+        tray_pid=$!
+        n=0
+        while [ "$n" -lt 100 ] && kill -0 "$tray_pid" 2>/dev/null && ! sni_up; do
+            n=$((n + 1))
+            sleep 0.1
+        done
+        sni_up && break
+        kill "$tray_pid" 2>/dev/null
+        wait "$tray_pid" 2>/dev/null
+    done
+    wait_for sni_up 1 sni
 else
     # No session bus: the icon goes to the X tray, not to a status-notifier host.
     unset DBUS_SESSION_BUS_ADDRESS
