@@ -52,7 +52,9 @@ if [ "${TOLVA_TRAY_HOST:-}" = sni ]; then
     wait_for sni_up 1 sni
 else
     # No session bus: the icon goes to the X tray, not to a status-notifier host.
-    unset DBUS_SESSION_BUS_ADDRESS
+    # An address nobody answers, not none: without one, D-Bus clients autolaunch a
+    # bus through dbus-launch, which grabs the X server and can stall every window.
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus"
     # shellcheck disable=SC2086
     trayer $TOLVA_TRAY_HOST_ARGS >"$work/trayer.log" 2>&1 &
     tray_pid=$!
