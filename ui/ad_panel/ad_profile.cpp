@@ -1,34 +1,8 @@
 #include "ad_profile.h"
 
 #include <QByteArray>
-#include <QWebEngineSettings>
+#include <QCoreApplication>
 #include <QtGlobal>
-
-std::unique_ptr<QWebEngineProfile> MakeAdProfile()
-{
-    auto profile = std::make_unique<QWebEngineProfile>();
-    profile->setHttpCacheType(QWebEngineProfile::NoCache);
-    profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
-    profile->setSpellCheckEnabled(false);
-
-    QWebEngineSettings* settings = profile->settings();
-    // A failed load leaves the panel blank instead of showing Chromium's page.
-    settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
-    settings->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
-    settings->setAttribute(QWebEngineSettings::TouchIconsEnabled, false);
-    settings->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
-    settings->setAttribute(QWebEngineSettings::HyperlinkAuditingEnabled, false);
-    settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
-    settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
-    settings->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
-    settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
-    // Script requests for windows must still reach the page so that they
-    // can be turned away (and a hovered link opened outside instead).
-    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
-    // mailto: and the like would otherwise go to a desktop handler unasked.
-    settings->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
-    return profile;
-}
 
 void SetAdBrowserSwitches()
 {
@@ -49,4 +23,8 @@ void SetAdBrowserSwitches()
         qputenv("QT_QUICK_BACKEND", "software");
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
         qputenv("QT_XCB_GL_INTEGRATION", "none");
+    // Qt WebEngine, loaded only after the window is up, needs the context
+    // Qt shares between OpenGL users, which the application object makes
+    // only when asked before it exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
