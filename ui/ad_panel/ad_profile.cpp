@@ -1,7 +1,6 @@
 #include "ad_profile.h"
 
 #include <QByteArray>
-#include <QCoreApplication>
 #include <QtGlobal>
 
 void SetAdBrowserSwitches()
@@ -23,8 +22,4 @@ void SetAdBrowserSwitches()
         qputenv("QT_QUICK_BACKEND", "software");
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
         qputenv("QT_XCB_GL_INTEGRATION", "none");
-    // Qt WebEngine, loaded only after the window is up, needs the context
-    // Qt shares between OpenGL users, which the application object makes
-    // only when asked before it exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }

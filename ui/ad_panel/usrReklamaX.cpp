@@ -23,6 +23,15 @@ bool IsWebAddress(const QString& text)
     return text.startsWith(QLatin1String("http"), Qt::CaseSensitive);
 }
 
+// Qt WebEngine, loaded only once the window is up, needs the OpenGL context
+// Qt shares between its users, which the application object makes only when
+// asked before it exists. Linked in, the web engine asked for it itself.
+void AskForSharedContext()
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+Q_CONSTRUCTOR_FUNCTION(AskForSharedContext)
+
 // The browser module: beside the executable, else where the build put it.
 // Null when neither loads; loaded modules stay loaded.
 AdBrowserFactory* LoadBrowserModule()

@@ -22,7 +22,8 @@ public:
             return before && before(url, type == QWebEnginePage::NavigationTypeLinkClicked, isMainFrame);
         });
         page_->setNewWindowHandler(std::move(events.newWindow));
-        QObject::connect(page_.get(), &QWebEnginePage::linkHovered, view_,
+        // The panel itself hears the status text, as it would the browser's event.
+        QObject::connect(page_.get(), &QWebEnginePage::linkHovered, parent,
                          [status = std::move(events.statusText)](const QString& text) {
                              if (status)
                                  status(text);
