@@ -38,9 +38,11 @@ AdBrowserFactory* LoadBrowserModule()
 {
     const QString besideProgram =
         QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(TOLVA_AD_BROWSER_FILE));
-    const QString built = QStringLiteral(TOLVA_AD_BROWSER_BUILT);
-    for (const QString& file : {besideProgram, built}) {
-        if (!QFileInfo::exists(file) || (file == built && QFileInfo(file) == QFileInfo(besideProgram)))
+    QStringList files{besideProgram};
+    if (QFileInfo(QStringLiteral(TOLVA_AD_BROWSER_BUILT)) != QFileInfo(besideProgram))
+        files << QStringLiteral(TOLVA_AD_BROWSER_BUILT);
+    for (const QString& file : std::as_const(files)) {
+        if (!QFileInfo::exists(file))
             continue;
         QPluginLoader loader(file);
         if (auto* factory = qobject_cast<AdBrowserFactory*>(loader.instance()))
