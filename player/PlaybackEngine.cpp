@@ -36,8 +36,6 @@ bool isHttp(const QUrl& url)
 PlaybackEngine::PlaybackEngine(QObject* parent)
     : QObject(parent), fetcher_(new PlaylistFetcher(this))
 {
-    if (!gst_is_initialized())
-        gst_init(nullptr, nullptr);
     connect(fetcher_, &PlaylistFetcher::stream, this, &PlaybackEngine::onStream);
     connect(fetcher_, &PlaylistFetcher::playlist, this, &PlaybackEngine::onPlaylist);
     connect(fetcher_, &PlaylistFetcher::failed, this, &PlaybackEngine::onFetchFailed);
@@ -47,11 +45,20 @@ PlaybackEngine::PlaybackEngine(QObject* parent)
     deadline_.setSingleShot(true);
     connect(&deadline_, &QTimer::timeout, this, &PlaybackEngine::onDeadline);
     setNetworkTimeout(timeoutMs_);
-    watchWakeUps();
     updateStatus();
 }
 
 PlaybackEngine::~PlaybackEngine() = default;
+
+void PlaybackEngine::prepare()
+{
+    if (prepared_)
+        return;
+    prepared_ = true;
+    if (!gst_is_initialized())
+        gst_init(nullptr, nullptr);
+    watchWakeUps();
+}
 
 // The network coming back, or the machine waking up, cut the wait of a reconnecting station.
 void PlaybackEngine::watchWakeUps()
@@ -157,6 +164,7 @@ void PlaybackEngine::setNetworkTimeout(int ms)
 
 void PlaybackEngine::open()
 {
+    prepare();
     // Everything of the last attempt goes first: nothing it queued may start after this.
     fetcher_->cancel();
     dropSession();

@@ -48,6 +48,11 @@ public:
     void setVolume(int volume);        // 0..100
     void setMuted(bool muted);
 
+    // Initialises GStreamer and starts watching the network and sleep. The first play does it
+    // if nobody did before; a program may call it once its window is up, since drawing the
+    // window needs neither.
+    void prepare();
+
     // Sessions dropped whose thread has not ended yet (a hanging server, a stuck sink).
     static int abandonedSessions();
 
@@ -106,6 +111,7 @@ private:
     int bufferingPercent_ = 0;
     int volume_ = 100;
     bool muted_ = false;
+    bool prepared_ = false;
     int timeoutMs_ = 10000;
     std::function<GstElement*()> sinkFactory_;
 

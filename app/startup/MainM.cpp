@@ -2,6 +2,8 @@
 
 #include "LoadRadioM.h"
 #include "MediaKeysM.h"
+#include "MediaPlayer.h"
+#include "PlaybackEngine.h"
 #include "SaveINIm.h"
 #include "Tray.h"
 #include "app_globals.h"
@@ -10,7 +12,10 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QTimer>
+#include <QWindow>
 
+#include <functional>
 #include <stdexcept>
 
 namespace {
@@ -34,6 +39,42 @@ void passOver(Step step)
     } catch (...) {
     }
 }
+
+// Runs work on the turn of the event loop after the one that put the window's
+// first frame on screen; it goes with the window.
+class AfterFirstFrame : public QObject {
+public:
+    AfterFirstFrame(QWidget& window, std::function<void()> work)
+        : QObject(&window)
+        , work_(std::move(work))
+    {
+        QWindow* const frame = window.windowHandle();
+        if (frame && !frame->isExposed())
+            frame->installEventFilter(this);
+        else
+            QTimer::singleShot(0, this, [this] { run(); });
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        // The frame is painted and flushed while this event is handled.
+        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, this, [this] { run(); });
+        }
+        return false;
+    }
+
+private:
+    void run()
+    {
+        work_();
+        deleteLater();
+    }
+
+    std::function<void()> work_;
+};
 
 }  // namespace
 
@@ -59,6 +100,12 @@ void Main()
         TrayAdd(*f.picIcon, *f.pMenu, ProgramTitle());
     });
     passOver([] { MediaKeysAdd(openForm()); });
+    // The player's engine is not needed to draw the window; it is made
+    // ready for the first tuning once the list is on screen.
+    passOver([] {
+        frmForma& f = openForm();
+        new AfterFirstFrame(f, [&f] { f.WindowsMediaPlayer->engine().prepare(); });
+    });
     passOver([] { FormVisible = -1; });
 }
 

@@ -18,7 +18,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install"
 cd "$prefix" || exit 1
 
-[ "$(ls lib/tolva | sort | tr '\n' ' ')" = "tolva Справка.html " ] || fail "program folder: $(ls lib/tolva)"
+[ "$(ls lib/tolva | sort | tr '\n' ' ')" = "tolva tolva_ad_browser.so Справка.html " ] || fail "program folder: $(ls lib/tolva)"
 [ -x lib/tolva/tolva ] || fail "no executable"
 [ "$(readlink -f bin/tolva)" = "$(readlink -f lib/tolva/tolva)" ] || fail "launcher does not lead to the program"
 for size in 16 22 24 32 48 64 128 256; do
@@ -47,6 +47,12 @@ until mpris org.freedesktop.DBus.Properties.Get string:org.mpris.MediaPlayer2 st
     sleep 0.1
 done
 grep -q "\"$app_id\"" "$prefix/entry" || fail "DesktopEntry: $(cat "$prefix/entry")"
+# Once the window is up it loads the panel's browser from its own folder.
+n=0
+until grep -q "$prefix/lib/tolva/tolva_ad_browser.so" "/proc/$program/maps"; do
+    n=$((n + 1)); [ $n -ge 300 ] && { cat "$prefix/program.log" >&2; fail "the installed browser module was not loaded"; }
+    sleep 0.1
+done
 mpris org.mpris.MediaPlayer2.Quit >/dev/null || fail "Quit"
 n=0
 while kill -0 "$program" 2>/dev/null; do

@@ -1,15 +1,16 @@
 #include "usrReklamaX.h"
 
 #include "SaveFileUrlm.h"
-#include "ad_profile.h"
+#include "ad_browser.h"
 #include "reklama_address.h"
-#include "silent_page.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QPluginLoader>
 #include <QRandomGenerator>
 #include <QShowEvent>
 #include <QTimer>
-#include <QWebEngineView>
 #include <QWindow>
 
 #include <utility>
@@ -21,6 +22,36 @@ bool IsWebAddress(const QString& text)
 {
     return text.startsWith(QLatin1String("http"), Qt::CaseSensitive);
 }
+
+// Qt WebEngine, loaded only once the window is up, needs the OpenGL context
+// Qt shares between its users, which the application object makes only when
+// asked before it exists. Linked in, the web engine asked for it itself.
+void AskForSharedContext()
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+Q_CONSTRUCTOR_FUNCTION(AskForSharedContext)
+
+// The browser module: beside the executable, else where the build put it.
+// Null when neither loads; loaded modules stay loaded.
+AdBrowserFactory* LoadBrowserModule()
+{
+    const QString besideProgram =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(TOLVA_AD_BROWSER_FILE));
+    QStringList files{besideProgram};
+    if (QFileInfo(QStringLiteral(TOLVA_AD_BROWSER_BUILT)) != QFileInfo(besideProgram))
+        files << QStringLiteral(TOLVA_AD_BROWSER_BUILT);
+    for (const QString& file : std::as_const(files)) {
+        if (!QFileInfo::exists(file))
+            continue;
+        QPluginLoader loader(file);
+        if (auto* factory = qobject_cast<AdBrowserFactory*>(loader.instance()))
+            return factory;
+        qWarning("Tolva: the advertisement browser %s did not load: %s", qPrintable(file),
+                 qPrintable(loader.errorString()));
+    }
+    return nullptr;
+}
 }  // namespace
 
 usrReklamaX::usrReklamaX(QWidget* parent)
@@ -29,16 +60,13 @@ usrReklamaX::usrReklamaX(QWidget* parent)
 {
 }
 
-usrReklamaX::~usrReklamaX()
-{
-    // The view is a child widget and would outlive page_ and profile_.
-    delete WebBrowser1;
-}
+// The browser goes first, with its view, before the panel's children would.
+usrReklamaX::~usrReklamaX() = default;
 
 void usrReklamaX::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (WebBrowser1 || creationQueued_)
+    if (browser_ || creationQueued_)
         return;
     QWindow* const frame = window()->windowHandle();
     if (frame && !frame->isExposed()) {
@@ -51,40 +79,39 @@ void usrReklamaX::showEvent(QShowEvent* event)
 
 void usrReklamaX::createBrowser()
 {
-    if (WebBrowser1)
+    if (browser_)
         return;
-    // The first profile starts the web engine.
-    profile_ = MakeAdProfile();
-    page_ = std::make_unique<SilentPage>(profile_.get());
-    WebBrowser1 = new QWebEngineView(this);
+    AdBrowserFactory* const module = LoadBrowserModule();
+    if (!module)
+        return;  // the panel stays empty
+    AdBrowser::Events events;
+    events.beforeNavigate = [this](const QUrl& url, bool linkClicked, bool isMainFrame) {
+        // A link the user clicked has shown its address even when the
+        // browser reported no hover (a page loaded under a resting pointer).
+        if (linkClicked && isMainFrame && userClick_.isValid() && !userClick_.hasExpired(UserClickMs)
+            && IsWebAddress(url.toString()))
+            StatusURL = url.toString();
+        return WebBrowser1_BeforeNavigate2();
+    };
+    events.newWindow = [this] { WebBrowser1_NewWindow2(); };
+    events.statusText = [this](const QString& text) { WebBrowser1_StatusTextChange(text); };
+    browser_ = module->create(this, std::move(events));
+    WebBrowser1 = browser_->view();
     UserControl_Initialize();
-    WebBrowser1->show();
+    browser_->widget()->show();
     Q_EMIT browserCreated();
 }
 
 void usrReklamaX::UserControl_Initialize()
 {
-    page_->setNavigationFilter([this](const QUrl& url, QWebEnginePage::NavigationType type, bool isMainFrame) {
-        // A link the user clicked has shown its address even when the
-        // browser reported no hover (a page loaded under a resting pointer).
-        if (type == QWebEnginePage::NavigationTypeLinkClicked && isMainFrame && userClick_.isValid()
-            && !userClick_.hasExpired(UserClickMs) && IsWebAddress(url.toString()))
-            StatusURL = url.toString();
-        return WebBrowser1_BeforeNavigate2();
-    });
     // Clicks inside the view go to widgets it makes and replaces itself.
     qApp->installEventFilter(this);
-    page_->setNewWindowHandler([this] { WebBrowser1_NewWindow2(); });
-    connect(page_.get(), &QWebEnginePage::linkHovered, this, &usrReklamaX::WebBrowser1_StatusTextChange);
-    WebBrowser1->setPage(page_.get());
-    WebBrowser1->setContextMenuPolicy(Qt::NoContextMenu);
-    WebBrowser1->setAcceptDrops(false);
-    WebBrowser1->setGeometry(rect());
+    browser_->widget()->setGeometry(rect());
     // A tuning that came first replaces the start page before it is shown.
     if (pendingPage_.isEmpty())
-        page_->setHtml(StartPageHtml());
+        browser_->showHtml(StartPageHtml());
     else
-        page_->load(std::exchange(pendingPage_, QUrl()));
+        browser_->navigate(std::exchange(pendingPage_, QUrl()));
 }
 
 void usrReklamaX::Start()
@@ -93,16 +120,16 @@ void usrReklamaX::Start()
     StatusURL.clear();
     const int n = int(QRandomGenerator::global()->bounded(ReklamaPageCount));
     const QUrl address = ReklamaPage(ReklamaURL, n);
-    if (page_)
-        page_->load(address);
+    if (browser_)
+        browser_->navigate(address);
     else
         pendingPage_ = address;
 }
 
 bool usrReklamaX::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::MouseButtonRelease && WebBrowser1 && watched->isWidgetType()
-        && WebBrowser1->isAncestorOf(static_cast<QWidget*>(watched)))
+    if (event->type() == QEvent::MouseButtonRelease && browser_ && watched->isWidgetType()
+        && browser_->widget()->isAncestorOf(static_cast<QWidget*>(watched)))
         userClick_.start();
     // The window paints and flushes its first frame while handling this
     // event; starting the web engine waits for the next turn of the loop.
@@ -133,9 +160,9 @@ void usrReklamaX::resizeEvent(QResizeEvent* event)
 
 void usrReklamaX::UserControl_Resize()
 {
-    if (!WebBrowser1 || window()->isMinimized())
+    if (!browser_ || window()->isMinimized())
         return;
-    WebBrowser1->setGeometry(0, 0, width(), height());
+    browser_->widget()->setGeometry(0, 0, width(), height());
 }
 
 void usrReklamaX::WebBrowser1_StatusTextChange(const QString& Text)

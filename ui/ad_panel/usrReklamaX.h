@@ -7,16 +7,16 @@
 
 #include <memory>
 
-class QWebEngineProfile;
+class AdBrowser;
 class QWebEngineView;
-class SilentPage;
 
 // The advertisement strip across the top of the main window: a silent web
 // view that shows the program's title until the first tuning, then a random
 // advertisement page at every tuning. Links clicked in it open in the
 // user's browser; the panel keeps its page.
-// The browser is created only once the window's first frame is on screen,
-// so the station list never waits for the web engine to start.
+// The browser, a module of its own, is loaded only once the window's first
+// frame is on screen, so the station list never waits for the web engine.
+// Without the module the panel stays empty and the rest of the program works.
 class usrReklamaX : public QWidget {
     Q_OBJECT
 
@@ -32,7 +32,8 @@ public:
     void setReklamaURL(const QString& url);
     QString reklamaURL() const;
 
-    // Covers the panel's whole area; null until the window has been shown.
+    // Covers the panel's whole area; null until the window has been shown,
+    // and for good when the browser module cannot be loaded.
     QWebEngineView* WebBrowser1 = nullptr;
 
 Q_SIGNALS:
@@ -52,9 +53,7 @@ private:
     void WebBrowser1_NewWindow2();
     void HandOn();
 
-    std::unique_ptr<QWebEngineProfile> profile_;
-    // Declared after the profile: a page must go before its profile.
-    std::unique_ptr<SilentPage> page_;
+    std::unique_ptr<AdBrowser> browser_;  // owns WebBrowser1
     QString StatusURL;
     QString ReklamaURL;
     // When the user last released a mouse button over the page: a link
