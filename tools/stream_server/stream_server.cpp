@@ -46,9 +46,11 @@ StreamServer::~StreamServer()
     thread_->wait();
 }
 
-quint16 StreamServer::start()
+quint16 StreamServer::start(quint16 port)
 {
-    runOn(server_, [this] { port_ = server_->listen(QHostAddress::LocalHost) ? server_->serverPort() : 0; });
+    runOn(server_, [this, port] {
+        port_ = server_->listen(QHostAddress::LocalHost, port) ? server_->serverPort() : 0;
+    });
     return port_;
 }
 
@@ -57,7 +59,9 @@ void StreamServer::answer(QTcpSocket* socket, const QByteArray& request)
     const QByteArray target = request.split(' ').value(1);
     const QString path = QString::fromLatin1(target.split('?').first());
     mutex_.lock();
-    const Route route = routes_.value(path, {File, {.audio = "not found", .contentType = {}}});
+    const Route route = routes_.value(path, routes_.value(u'*' + path.mid(path.lastIndexOf(u'.')),
+                                                          {File, {.audio = "not found"}, "404 Not Found"}));
+    log_.append(QString::fromLatin1(target));
     const int nth = ++counters_[path].requests;
     ++counters_[path].open;
     mutex_.unlock();
@@ -66,9 +70,7 @@ void StreamServer::answer(QTcpSocket* socket, const QByteArray& request)
         --counters_[path].open;
     });
     if (route.kind == File) {
-        const QByteArray& type = route.s.contentType;
-        socket->write((type.isEmpty() ? "HTTP/1.1 404 Not Found" : "HTTP/1.1 200 OK\r\nContent-Type: " + type)
-                      + "\r\nContent-Length: " + QByteArray::number(route.s.audio.size())
+        socket->write("HTTP/1.1 " + route.head + "\r\nContent-Length: " + QByteArray::number(route.s.audio.size())
                       + "\r\nConnection: close\r\n\r\n" + route.s.audio);
         socket->disconnectFromHost();
     } else if (route.kind == Live) {
@@ -93,7 +95,7 @@ void StreamServer::stream(QTcpSocket* socket, const QString& path, const Stream&
                   + (icy ? "icy-metaint: " + QByteArray::number(IcyInterval) + "\r\n" : "") + "\r\n");
     struct Progress {
         QElapsedTimer clock;
-        qint64 sent = 0, position = 0, sinceMeta = 0;   // audio bytes; into the loop; since the title
+        qint64 sent = 0, position = 0;   // audio bytes; into the loop
     };
     auto p = std::make_shared<Progress>();
     p->clock.start();
@@ -113,31 +115,54 @@ void StreamServer::stream(QTcpSocket* socket, const QString& path, const Stream&
         if (s.closeAfterSeconds > 0 && t >= s.closeAfterSeconds)
             return socket->disconnectFromHost();
         if ((s.stallEverySeconds > 0 && std::fmod(t, s.stallEverySeconds) >= s.stallEverySeconds - s.stallForSeconds)
-            || socket->state() != QAbstractSocket::ConnectedState || socket->bytesToWrite() > MaxQueuedBytes)
+            || !stalled_.hasExpired() || socket->state() != QAbstractSocket::ConnectedState
+            || socket->bytesToWrite() > MaxQueuedBytes)
             return;
         QByteArray out;
         for (qint64 n = std::min<qint64>(qint64((s.burstSeconds + t) * s.bytesPerSecond) - p->sent, MaxQueuedBytes);
              n > 0;) {
             qint64 chunk = std::min<qint64>(n, s.audio.size() - p->position);
             if (icy)
-                chunk = std::min<qint64>(chunk, IcyInterval - p->sinceMeta);
+                chunk = std::min<qint64>(chunk, IcyInterval - p->sent % IcyInterval);
             out += s.audio.mid(p->position, chunk);
             p->position = (p->position + chunk) % s.audio.size();
             p->sent += chunk;
             n -= chunk;
-            if (icy && (p->sinceMeta += chunk) == IcyInterval) {
-                QByteArray text = "StreamTitle='" + s.icyTitle + "';";
+            if (icy && p->sent % IcyInterval == 0) {
+                const QByteArray count = QByteArray::number(p->sent / IcyInterval / std::max(s.titleEvery, 1));
+                QByteArray text = "StreamTitle='" + QByteArray(s.icyTitle).replace("%1", count) + "';";
                 text.resize((text.size() + 15) / 16 * 16, '\0');
                 out += char(text.size() / 16) + text;
-                p->sinceMeta = 0;
             }
         }
         socket->write(out);
     };
+    socket->setObjectName(QStringLiteral("stream"));   // for dropStreams()
     auto* timer = new QTimer(socket);
     QObject::connect(timer, &QTimer::timeout, socket, tick);
     tick();
     timer->start(10);
+}
+
+void StreamServer::addPage(const QString& path, const QByteArray& html, const QByteArray& status)
+{
+    const QByteArray password = status.startsWith("401") ? "\r\nWWW-Authenticate: Basic realm=\"ads\"" : "";
+    add(path, {File, {.audio = html},
+               status + "\r\nContent-Type: text/html; charset=utf-8\r\nCache-Control: public, max-age=3600"
+                   + password});
+}
+
+void StreamServer::stallStreams(double seconds)
+{
+    runOn(server_, [this, seconds] { stalled_.setRemainingTime(qint64(seconds * 1000)); });
+}
+
+void StreamServer::dropStreams()
+{
+    runOn(server_, [this] {
+        for (QTcpSocket* open : server_->findChildren<QTcpSocket*>(QStringLiteral("stream")))
+            open->abort();
+    });
 }
 
 void StreamServer::add(const QString& path, const Route& route)
@@ -150,4 +175,16 @@ StreamServer::Counters StreamServer::counters(const QString& path) const
 {
     const QMutexLocker lock(&mutex_);
     return counters_.value(path);
+}
+
+QStringList StreamServer::requests() const
+{
+    const QMutexLocker lock(&mutex_);
+    return log_;
+}
+
+void StreamServer::clearRequests()
+{
+    const QMutexLocker lock(&mutex_);
+    log_.clear();
 }

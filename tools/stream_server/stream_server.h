@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QMutex>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -11,8 +13,9 @@ class QTcpServer;
 class QTcpSocket;
 class QThread;
 
-// An HTTP server on 127.0.0.1 for the player tests and the benchmark, on a thread of its own so
-// that a busy test thread does not starve its streams. Unknown paths get 404; queries are ignored.
+// An HTTP server on 127.0.0.1 for the tests, the benchmarks and the demo, on a thread of its own
+// so that a busy caller does not starve its streams. Unknown paths get 404; a route named like
+// "*.m3u" answers every path so ending that has none of its own; queries play no part.
 class StreamServer {
 public:
     struct Stream {
@@ -26,31 +29,41 @@ public:
         double downAfterSeconds = 0;            // the whole server goes down this long into the
         double downForSeconds = 0;              // first connection, for this long, once
         QByteArray icyTitle = {};               // StreamTitle, when the client asks for metadata
+        int titleEvery = 0;                     // metadata blocks: "%1" in the title counts them
     };
     enum class Misbehaving { Hangs, SlowHeaders, RedirectsForever };   // headers one byte a second
 
     StreamServer();
     ~StreamServer();
 
-    quint16 start();   // the port, 0 on failure
+    quint16 start(quint16 port = 0);   // the port, 0 on failure
     QString host() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
     QString url(const QString& path) const { return QStringLiteral("http://") + host() + path; }
 
     void addFile(const QString& path, const QByteArray& body, const QByteArray& type = "text/plain")
     {
-        add(path, {File, {.audio = body, .contentType = type}});
+        add(path, {File, {.audio = body}, "200 OK\r\nContent-Type: " + type});
     }
+    // status: "200 OK", or "401 Unauthorized", which asks for a password. A browser may keep the
+    // page an hour, so one that uses its cache would not ask again.
+    void addPage(const QString& path, const QByteArray& html, const QByteArray& status = "200 OK");
     void addStream(const QString& path, const Stream& stream) { add(path, {Live, stream}); }
     void addMisbehaving(const QString& path, Misbehaving how) { add(path, {int(how), {}}); }
 
+    void stallStreams(double seconds);   // all open streams; what they held back comes after
+    void dropStreams();
+
     int requests(const QString& path) const { return counters(path).requests; }
     int openConnections(const QString& path) const { return counters(path).open; }
+    QStringList requests() const;   // path and query of each, in the order they came
+    void clearRequests();
 
 private:
     enum { File = 10, Live };
     struct Route {
-        int kind;   // File, Live or a Misbehaving
-        Stream s;   // a file's body is in s.audio
+        int kind;                   // File, Live or a Misbehaving
+        Stream s;                   // a file's body is in s.audio
+        QByteArray head = {};       // a file's status and headers
         bool wentDown = false;
     };
     struct Counters {
@@ -63,9 +76,11 @@ private:
     Counters counters(const QString& path) const;
 
     std::unique_ptr<QThread> thread_;
-    QTcpServer* server_;   // lives on thread_, and so do its sockets
+    QTcpServer* server_;        // lives on thread_, and so do its sockets
+    QDeadlineTimer stalled_;    // used on thread_ only
     mutable QMutex mutex_;
     QHash<QString, Route> routes_;
     QHash<QString, Counters> counters_;
+    QStringList log_;
     quint16 port_ = 0;
 };
