@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Figures of the whole program, started the way a user starts it: the tolva
 executable built with its stations and advertisement pages on 127.0.0.1
-(scripts/demo_server.py), on a private Xvfb with a window manager (openbox)
+(stream_server), on a private Xvfb with a window manager (openbox)
 and a tray (trayer), playing into a private PulseAudio null sink. Prints, side
 by side with their peers and targets:
   - start to list drawn (row 1's red band on screen) against a bare Qt window;
@@ -53,7 +53,8 @@ def build(build_dir):
                     '-DTOLVA_SITE_URL=http://127.0.0.1:8701/'] + launcher,
                    check=True, stdout=subprocess.DEVNULL)
     subprocess.run(['cmake', '--build', build_dir, '-j%d' % (os.cpu_count() or 2),
-                    '--target', 'tolva', 'bare_window', 'screen_watch'], check=True, stdout=subprocess.DEVNULL)
+                    '--target', 'tolva', 'bare_window', 'screen_watch', 'stream_server'], check=True,
+                   stdout=subprocess.DEVNULL)
 
 
 def tree(pid):
@@ -186,10 +187,10 @@ def run(args, tolva, bare, watch, work):
     wait_for(lambda: os.path.exists(pulse + '/native'), 10, 'pulseaudio')
     env['PULSE_SERVER'] = 'unix:%s/native' % pulse
     # Only playlists and ads on 8701 are used; the raw stream may take any port.
-    server = spawn([sys.executable, os.path.join(ROOT, 'scripts/demo_server.py'), '8701', '0'])
+    server = spawn([os.path.join(os.path.dirname(tolva), 'stream_server'), '8701', '0'])
     wait_for(lambda: subprocess.run(['python3', '-c', 'import urllib.request;urllib.request.urlopen('
                                      '"http://127.0.0.1:8701/reklama/0.html")'], capture_output=True).returncode
-             == 0, 10, 'demo_server.py')
+             == 0, 10, 'stream_server')
     ini = os.path.join(os.path.dirname(tolva), 'Tolva.ini')
 
     # Start-up: bare window and program in turn, each ended once its red is seen.

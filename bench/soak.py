@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Soak run of the real program: tolva, built for stations on 127.0.0.1, plays through a
-link that stalls and drops now and then (soak_server.py) into a private PulseAudio, under
+link that stalls and drops now and then (stream_server --soak) into a private PulseAudio, under
 Xvfb with a tray, while keys tune it TUNINGS times spread across MINUTES and the panel
 loads an ad at each tuning. Prints PSS (whole process tree, smaps_rollup), threads and open
 descriptors at the start, every minute and at the end; a crash, a tuning the window does not
@@ -29,7 +29,7 @@ if not args.no_build:
                     '-DTOLVA_STREAM_HOST_A=' + here, '-DTOLVA_STREAM_HOST_B=127.0.0.1',
                     '-DTOLVA_STREAM_HOST_C=' + here, '-DTOLVA_AD_HOST=' + here,
                     '-DTOLVA_SITE_URL=http://%s/' % here], check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(['cmake', '--build', args.build_dir, '-j1', '--target', 'tolva'], check=True,
+    subprocess.run(['cmake', '--build', args.build_dir, '-j1', '--target', 'tolva', 'stream_server'], check=True,
                    stdout=subprocess.DEVNULL)
 program = os.path.join(args.build_dir, 'bin', 'tolva')
 
@@ -47,7 +47,7 @@ def cleanup():
 
 env = dict(os.environ, HOME=tmp, XDG_RUNTIME_DIR=tmp, PULSE_SERVER='unix:%s/native' % tmp)
 try:
-    server = start([sys.executable, os.path.join(ROOT, 'bench', 'soak_server.py'), str(args.port), str(args.seed)],
+    server = start([os.path.join(args.build_dir, 'bin', 'stream_server'), '--soak', str(args.seed), str(args.port)],
                    stdout=subprocess.PIPE, text=True)
     if server.stdout.readline().strip() != 'server: ready':
         sys.exit('the stream server did not start (ports %d and 4570 free?)' % args.port)
