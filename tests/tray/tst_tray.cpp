@@ -73,7 +73,8 @@ private Q_SLOTS:
     }
     void cleanup() { window.reset(); }
 
-    // On a real tray the icon shows the tip as stored; with none, nothing fails.
+    // The tooltip as OpenRadio sets it, cut; on a real tray also the icon's own. With no
+    // notification area there is no icon, and nothing fails.
     void cutTip_data()
     {
         QTest::addColumn<QString>("tip");
@@ -86,20 +87,17 @@ private Q_SLOTS:
     }
     void cutTip()
     {
-        QFETCH(QString, shown);
-        window->show();
         TrayTip(u"before any icon"_s);
         TrayAdd(*picIcon, *pMenu, ProgramTitle());
         QFETCH(QString, tip);
         TrayTip(tip);
-        QCOMPARE(TrayData.tip, shown);
+        QTEST(TrayData.tip, "shown");
         if (QGuiApplication::platformName() == u"xcb")
-            QVERIFY(TrayData.icon && TrayData.icon->toolTip() == shown && TrayData.icon->parent() == picIcon
+            QVERIFY(TrayData.icon && TrayData.icon->toolTip() == TrayData.tip && TrayData.icon->parent() == picIcon
                     && !TrayData.icon->icon().isNull());
-        else  // no notification area: no icon, and the taskbar entry stays
+        else
             QVERIFY(!TrayData.icon && window->findChildren<QSystemTrayIcon*>().isEmpty());
         TrayDelete();
-        QVERIFY(window->isVisible());
     }
 
     // On the X tray a real click; on the status-notifier host the Activate it sends for a click.
