@@ -141,8 +141,10 @@ private Q_SLOTS:
             QStringList items;
             QTRY_VERIFY_WITH_TIMEOUT(!(items = QDBusInterface(watcher, u"/StatusNotifierWatcher"_s, watcher, host)
                                                    .property("RegisteredStatusNotifierItems").toStringList()).isEmpty(), 10000);
+            QSignalSpy activated(TrayData.icon.data(), &QSystemTrayIcon::activated);
             QVERIFY(host.send(QDBusMessage::createMethodCall(items[0].section(u'/', 0, 0), u"/StatusNotifierItem"_s,
                                                              u"org.kde.StatusNotifierItem"_s, u"Activate"_s) << 0 << 0));
+            QVERIFY(activated.wait(5000));  // handled: the spy is connected after the tray's own slot
         }
         const int menus = button == Right ? clicks : 0;
         if (menus) {  // opened at the pointer; dismissed, it stays closed
