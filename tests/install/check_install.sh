@@ -1,9 +1,6 @@
 #!/bin/sh
-# Usage: check_install.sh BUILD_DIR APP_ID (under dbus-run-session)
-# Installs the build into a temporary prefix, checks the tree and validates
-# the desktop entry and the metainfo; then starts the installed launcher and
-# ends it over the session bus, as a desktop's media controls would, to see
-# that it runs the installed program and stores its station in the program folder.
+# check_install.sh BUILD_DIR APP_ID (under dbus-run-session): installs into a temporary
+# prefix, checks the tree, the desktop entry and the metainfo, then runs the installed launcher.
 set -u
 build=$1 app_id=$2
 prefix=$(mktemp -d) || exit 1
