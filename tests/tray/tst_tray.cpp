@@ -105,13 +105,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<Case>("c");
         QTest::newRow("double-click shows a hidden window") << Case{Left, 2, false, false, Hidden, Shown};
-        QTest::newRow("double-click leaves it minimized") << Case{Left, 2, false, false, Minimized, Minimized};
         QTest::newRow("click does nothing") << Case{Left, 1, false, false, Hidden, Hidden};
         QTest::newRow("middle click does nothing") << Case{Middle, 1, false, false, Hidden, Hidden};
         QTest::newRow("right click: menu, window stays") << Case{Right, 1, false, false, Shown, Shown};
         QTest::newRow("right double-click: menu at each release") << Case{Right, 2, false, false, Hidden, Hidden};
         QTest::newRow("status notifier: click shows it") << Case{Left, 1, true, false, Hidden, Shown};
         QTest::newRow("status notifier: modal first") << Case{Left, 1, true, true, Hidden, Hidden};
+        QTest::newRow("status notifier: minimized stays so") << Case{Left, 1, true, false, Minimized, Minimized};
     }
     void activation()
     {
@@ -134,7 +134,7 @@ private Q_SLOTS:
             QVERIFY2(!(at = iconOnScreen()).isNull(), "the tray did not take the icon");
             QVERIFY(click(at, button, clicks));
             QTest::qWait(600);
-        } else {  // the item as the watcher lists it, activated from outside as a host does
+        } else {  // the items as the watcher lists them, activated from outside as a host does
             QVERIFY(TrayData.statusNotifier);
             const QDBusConnection host = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"host"_s);
             const QString watcher = u"org.kde.StatusNotifierWatcher"_s;
@@ -142,8 +142,9 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(!(items = QDBusInterface(watcher, u"/StatusNotifierWatcher"_s, watcher, host)
                                                    .property("RegisteredStatusNotifierItems").toStringList()).isEmpty(), 10000);
             QSignalSpy activated(TrayData.icon.data(), &QSystemTrayIcon::activated);
-            QVERIFY(host.send(QDBusMessage::createMethodCall(items[0].section(u'/', 0, 0), u"/StatusNotifierItem"_s,
-                                                             u"org.kde.StatusNotifierItem"_s, u"Activate"_s) << 0 << 0));
+            for (const QString& item : items)  // earlier rows' icons, gone, may still be listed
+                QVERIFY(host.send(QDBusMessage::createMethodCall(item.section(u'/', 0, 0), u"/StatusNotifierItem"_s,
+                                                                 u"org.kde.StatusNotifierItem"_s, u"Activate"_s) << 0 << 0));
             QVERIFY(activated.wait(5000));  // handled: the spy is connected after the tray's own slot
         }
         const int menus = button == Right ? clicks : 0;
