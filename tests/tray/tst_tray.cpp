@@ -1,6 +1,6 @@
-// The tray, run three times: offscreen (no notification area; activations as the
-// platform would report them), by with_tray_host.sh on a real X tray clicked with
-// xdotool, and beside a status-notifier host activated over D-Bus.
+// The tray on both kinds of notification area, as with_tray_host.sh starts them: an
+// X tray (trayer) clicked with xdotool, and a status-notifier host whose Activate
+// comes over D-Bus. Run bare (offscreen) there is no notification area at all.
 #include "Tray.h"
 #include "app_globals.h"
 #include "real_tray_clicks.h"
@@ -22,8 +22,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 enum State { Hidden, Shown, Minimized };
-// sni: a status-notifier host, which reports a click and never a double-click;
-// modal: an application-modal window is open.
+// sni: the row is for the status-notifier host, which reports a click and never a
+// double-click; modal: an application-modal window is open.
 struct Case { int button, clicks; bool sni, modal; State before, after; };
 }  // namespace
 Q_DECLARE_METATYPE(Case)
@@ -73,7 +73,8 @@ private Q_SLOTS:
     }
     void cleanup() { window.reset(); }
 
-    // On a real tray the icon shows the tip as stored.
+    // The tooltip as OpenRadio sets it, cut; on a real tray also the icon's own. With no
+    // notification area there is no icon, and nothing fails.
     void cutTip_data()
     {
         QTest::addColumn<QString>("tip");
@@ -86,42 +87,37 @@ private Q_SLOTS:
     }
     void cutTip()
     {
-        QFETCH(QString, shown);
-        window->show();
         TrayTip(u"before any icon"_s);
         TrayAdd(*picIcon, *pMenu, ProgramTitle());
         QFETCH(QString, tip);
         TrayTip(tip);
-        QCOMPARE(TrayData.tip, shown);
+        QTEST(TrayData.tip, "shown");
         if (QGuiApplication::platformName() == u"xcb")
-            QVERIFY(TrayData.icon && TrayData.icon->toolTip() == shown && TrayData.icon->parent() == picIcon
+            QVERIFY(TrayData.icon && TrayData.icon->toolTip() == TrayData.tip && TrayData.icon->parent() == picIcon
                     && !TrayData.icon->icon().isNull());
-        else  // no notification area: no icon, nothing fails, the taskbar entry stays
+        else
             QVERIFY(!TrayData.icon && window->findChildren<QSystemTrayIcon*>().isEmpty());
         TrayDelete();
-        QVERIFY(window->isVisible());
     }
 
-    // Offscreen each row is the activation the platform reports; on the X tray the
-    // real click; on the status-notifier host the Activate call it sends for a click.
+    // On the X tray a real click; on the status-notifier host the Activate it sends for a click.
     void activation_data()
     {
         QTest::addColumn<Case>("c");
         QTest::newRow("double-click shows a hidden window") << Case{Left, 2, false, false, Hidden, Shown};
-        QTest::newRow("double-click leaves it minimized") << Case{Left, 2, false, false, Minimized, Minimized};
-        QTest::newRow("X tray: click does nothing") << Case{Left, 1, false, false, Hidden, Hidden};
+        QTest::newRow("click does nothing") << Case{Left, 1, false, false, Hidden, Hidden};
         QTest::newRow("middle click does nothing") << Case{Middle, 1, false, false, Hidden, Hidden};
         QTest::newRow("right click: menu, window stays") << Case{Right, 1, false, false, Shown, Shown};
         QTest::newRow("right double-click: menu at each release") << Case{Right, 2, false, false, Hidden, Hidden};
         QTest::newRow("status notifier: click shows it") << Case{Left, 1, true, false, Hidden, Shown};
         QTest::newRow("status notifier: modal first") << Case{Left, 1, true, true, Hidden, Hidden};
+        QTest::newRow("status notifier: minimized stays so") << Case{Left, 1, true, false, Minimized, Minimized};
     }
     void activation()
     {
         QFETCH(const Case, c);
         const auto [button, clicks, sni, modal, before, after] = c;
-        const bool real = xTray || sniHost;
-        if ((xTray && (sni || before == Minimized)) || (sniHost && (!sni || modal)))
+        if (!(sni ? sniHost : xTray))
             QSKIP("another tray's row");
         if (before != Hidden) {
             FormVisible = -1;
@@ -133,33 +129,28 @@ private Q_SLOTS:
         dialog.setVisible(modal);
         QSignalSpy menuShows(pMenu, &QMenu::aboutToShow);
         TrayAdd(*picIcon, *pMenu, ProgramTitle());
-        const auto reason = button == Right ? QSystemTrayIcon::Context
-            : button == Middle              ? QSystemTrayIcon::MiddleClick
-            : clicks == 2                   ? QSystemTrayIcon::DoubleClick
-                                            : QSystemTrayIcon::Trigger;
         QPoint at;
         if (xTray) {
             QVERIFY2(!(at = iconOnScreen()).isNull(), "the tray did not take the icon");
             QVERIFY(click(at, button, clicks));
             QTest::qWait(600);
-        } else if (sniHost) {  // the item as the watcher lists it, activated from outside as a host does
+        } else {  // the items as the watcher lists them, activated from outside as a host does
             QVERIFY(TrayData.statusNotifier);
             const QDBusConnection host = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"host"_s);
             const QString watcher = u"org.kde.StatusNotifierWatcher"_s;
             QStringList items;
             QTRY_VERIFY_WITH_TIMEOUT(!(items = QDBusInterface(watcher, u"/StatusNotifierWatcher"_s, watcher, host)
                                                    .property("RegisteredStatusNotifierItems").toStringList()).isEmpty(), 10000);
-            QVERIFY(host.send(QDBusMessage::createMethodCall(items[0].section(u'/', 0, 0), u"/StatusNotifierItem"_s,
-                                                             u"org.kde.StatusNotifierItem"_s, u"Activate"_s) << 0 << 0));
-        } else {
-            TrayData.statusNotifier = sni;
-            QCoreApplication::processEvents();
-            TrayMessage(reason);
+            QSignalSpy activated(TrayData.icon.data(), &QSystemTrayIcon::activated);
+            for (const QString& item : items)  // earlier rows' icons, gone, may still be listed
+                QVERIFY(host.send(QDBusMessage::createMethodCall(item.section(u'/', 0, 0), u"/StatusNotifierItem"_s,
+                                                                 u"org.kde.StatusNotifierItem"_s, u"Activate"_s) << 0 << 0));
+            QVERIFY(activated.wait(5000));  // handled: the spy is connected after the tray's own slot
         }
-        const int menus = reason == QSystemTrayIcon::Context ? (real ? clicks : 1) : 0;
+        const int menus = button == Right ? clicks : 0;
         if (menus) {  // opened at the pointer; dismissed, it stays closed
             QTRY_VERIFY_WITH_TIMEOUT(pMenu->isVisible(), 5000);
-            QVERIFY(!xTray || pMenu->geometry().adjusted(-40, -40, 40, 40).contains(at));
+            QVERIFY(pMenu->geometry().adjusted(-40, -40, 40, 40).contains(at));
             QTest::keyClick(pMenu, Qt::Key_Escape);
             QTRY_VERIFY(!pMenu->isVisible());
         }
@@ -167,10 +158,10 @@ private Q_SLOTS:
         QCOMPARE(menuShows.count(), menus);
         QCOMPARE(window->isMinimized(), after == Minimized);
         QCOMPARE(int(FormVisible), after == Hidden ? 0 : -1);
-        if (xTray && before != after)
+        if (before != after)
             QTRY_VERIFY_WITH_TIMEOUT(window->isActiveWindow(), 5000);
         window.reset();  // once the owner is gone, activations do nothing
-        TrayMessage(reason);
+        TrayMessage(QSystemTrayIcon::DoubleClick);
     }
 
     // A notification area that starts after the program (login order) still gets

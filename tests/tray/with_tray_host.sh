@@ -1,6 +1,6 @@
 #!/bin/sh
-# Usage: with_tray_host.sh command [args...]: runs it on a private X server
-# with a notification area (trayer), then takes both down.
+# with_tray_host.sh command [args...]: runs it on a private X server with a notification
+# area (trayer; with TOLVA_TRAY_HOST=sni a status-notifier host on the caller's bus).
 work=$(mktemp -d) || exit 1
 xvfb_pid= tray_pid=
 cleanup() {
@@ -28,15 +28,12 @@ export DISPLAY=:$(tr -dc 0-9 <"$work/display") QT_QPA_PLATFORM=xcb
 # Tests that restart the tray take its arguments and process id from here.
 export TOLVA_TRAY_HOST_ARGS="--edge top --align right --widthtype request --height 32 --SetDockType true --SetPartialStrut true --transparent false"
 if [ "${TOLVA_TRAY_HOST:-}" = sni ]; then
-    # A status-notifier host (with its watcher) on the session bus the
-    # caller started, as KDE Plasma or GNOME's AppIndicator extension has.
     sni_up() {
         dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
             org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
             string:IsStatusNotifierHostRegistered 2>/dev/null | grep -q true
     }
-    # Now and then the host asks for its own watcher before that is on the bus,
-    # and quits: then it gets another start.
+    # It quits now and then, having asked for its own watcher too early: up to three starts.
     for attempt in 1 2 3; do
         gtk-sni-tray-standalone --watcher --top --end -s 32 >"$work/sni.log" 2>&1 &
         tray_pid=$!
@@ -51,9 +48,8 @@ if [ "${TOLVA_TRAY_HOST:-}" = sni ]; then
     done
     wait_for sni_up 1 sni
 else
-    # No session bus: the icon goes to the X tray, not to a status-notifier host.
-    # An address nobody answers, not none: without one, D-Bus clients autolaunch a
-    # bus through dbus-launch, which grabs the X server and can stall every window.
+    # A session bus nobody answers, so the icon goes to the X tray; with none, D-Bus clients
+    # autolaunch one through dbus-launch, which grabs the X server and can stall every window.
     export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus"
     # shellcheck disable=SC2086
     trayer $TOLVA_TRAY_HOST_ARGS >"$work/trayer.log" 2>&1 &

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Regenerates the tone samples the player tests and the benchmark serve (needs gst-launch-1.0
+# Regenerates tests/data/: the tone samples the player tests and the benchmark serve (needs gst-launch-1.0
 # from gstreamer1.0-tools). Each holds a few seconds of one sine tone; the server loops it.
 set -euo pipefail
-cd "$(dirname "$0")"
+cd "$(dirname "$0")/../tests/data"
 tone() { echo "audiotestsrc wave=sine freq=$1 volume=0.5 num-buffers=$(( $2 * 44100 / 1024 )) samplesperbuffer=1024 ! audio/x-raw,rate=44100,channels=1"; }
 gst-launch-1.0 -q $(tone 440 3) ! lamemp3enc target=bitrate bitrate=128 cbr=true ! filesink location=tone440.mp3
 gst-launch-1.0 -q $(tone 660 3) ! lamemp3enc target=bitrate bitrate=128 cbr=true ! filesink location=tone660.mp3
