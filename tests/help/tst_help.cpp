@@ -1,14 +1,17 @@
-// Web links: the redirect page written into the program folder and handed to the desktop
-// (recorded here), then loaded in a real browser engine, which must ask a local server for
-// exactly the address; and the About window's site link.
+// The Help menu and web links: F1, the About window and its site link, and the redirect page
+// written into the program folder and handed to the desktop (recorded here), then loaded in a
+// real browser engine, which must ask a local server for exactly the address.
 #include "SaveFileUrlm.h"
-#include "frmOprog.h"
+#include "app_globals.h"
+#include "frmForma.h"
 #include "opened_urls.h"
 #include "page_server.h"
 #include "program_folder.h"
 #include "tolva_config.h"
 
 #include <QLabel>
+#include <QPushButton>
+#include <QScreen>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -22,9 +25,9 @@ class TestHelp : public QObject {
 private Q_SLOTS:
     void initTestCase() { QVERIFY(server_.start()); }
 
-    // Each call writes the first page name that opens, after running pending events; a later,
-    // shorter page replaces the earlier one whole; past the bounded number of names nothing
-    // opens. The browser then goes to exactly the address, whatever it holds.
+    // Each call writes the first page name that opens; a later, shorter page replaces the
+    // earlier one whole; past the bounded number of names nothing opens. The browser then
+    // goes to exactly the address, whatever it holds.
     void redirectPage_data()
     {
         QTest::addColumn<int>("blocked");  // page names taken by folders
@@ -50,9 +53,6 @@ private Q_SLOTS:
         for (int n = 0; n < blocked; ++n)
             QVERIFY(QDir().mkdir(page(n)));  // a folder cannot be opened for writing, even by root
         OpenedUrls opened;
-        bool ran = false, ranBeforeOpen = false;
-        QTimer::singleShot(0, this, [&ran] { ran = true; });
-        opened.onOpen = [&](const QUrl&) { ranBeforeOpen = ran; };
         const QString address = server_.url({}).toString() + path;
         SaveFileUrl(address + "/a/longer/address/first");
         SaveFileUrl(address);
@@ -61,7 +61,6 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(opened.urls, QList<QUrl>(2, QUrl::fromLocalFile(page(blocked))));
-        QVERIFY(ranBeforeOpen);
         QFile file(page(blocked));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll().endsWith("'><meta http-equiv='Content-Type' content='text/html; charset=windows-1251'>"
@@ -79,30 +78,77 @@ private Q_SLOTS:
         QCOMPARE(requests(), QStringList{requested});
     }
 
-    // The site link writes the site's redirect page and opens it under the wait cursor;
-    // its caption is no link.
-    void aboutLinkOpensSite()
+    // F1 opens the help document from the program folder, though the current folder holds
+    // one of that name, with the handler started in the program folder and the process's own
+    // folder kept; with none in the program folder, nothing opens.
+    void helpKey()
+    {
+        QTemporaryDir folder, elsewhere;
+        const QString name = QStringLiteral("Справка.html"), before = QDir::currentPath();
+        SetProgramFolder(folder.path());
+        QVERIFY(QDir::setCurrent(elsewhere.path()) && QFile(name).open(QIODevice::WriteOnly));
+        OpenedUrls opened;
+        QString handlerFolder;
+        opened.onOpen = [&handlerFolder](const QUrl&) { handlerFolder = QDir::currentPath(); };
+        frmForma window;
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));  // shortcuts need the active window
+        QTest::keyClick(window.ListPicture, Qt::Key_F1);
+        QVERIFY(QFile(folder.filePath(name)).open(QIODevice::WriteOnly));
+        QTest::keyClick(window.ListPicture, Qt::Key_F1);
+        QCOMPARE(QDir::currentPath(), QDir(elsewhere.path()).canonicalPath());
+        QDir::setCurrent(before);
+        QCOMPARE(handlerFolder, QDir(folder.path()).canonicalPath());
+        QCOMPARE(opened.urls, QList<QUrl>{QUrl::fromLocalFile(folder.filePath(name))});
+    }
+
+    // The About window, opened twice from the menu: modal over the main window with its icon,
+    // fixed, centred, OK focused in its grey; the tray's commands change nothing under it. The
+    // site link writes the site's redirect page and opens it under the wait cursor. Closed by
+    // Enter, then by the close box.
+    void aboutWindow()
     {
         QTemporaryDir folder;
         SetProgramFolder(folder.path());
         OpenedUrls opened;
-        frmOprog dialog;
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        QTest::mouseClick(dialog.findChild<QLabel*>("Label2_5"), Qt::LeftButton);  // "Сайт:"
-        QApplication::processEvents();
-        QVERIFY(opened.urls.isEmpty());
         Qt::CursorShape during = Qt::ArrowCursor;
         opened.onOpen = [&during](const QUrl&) {
             const QCursor* override = QGuiApplication::overrideCursor();
             during = override ? override->shape() : Qt::ArrowCursor;
         };
-        QTest::mouseClick(dialog.findChild<QLabel*>("Label1"), Qt::LeftButton);
-        QCOMPARE(during, Qt::WaitCursor);
-        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-        QCOMPARE(dialog.cursor().shape(), Qt::ArrowCursor);
+        frmForma window;
+        window.show();
+        FormVisible = -1;
+        for (const bool enter : {true, false}) {
+            QTimer::singleShot(0, &window, [&] {
+                QWidget* about = QApplication::activeModalWidget();
+                QVERIFY(about && about->parentWidget() == &window);
+                QTimer::singleShot(5000, about, &QWidget::close);  // a failed check must not hang
+                QVERIFY(!(about->windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowContextHelpButtonHint)));
+                QCOMPARE(about->minimumSize(), about->maximumSize());
+                QCOMPARE(about->frameGeometry().center(), about->screen()->availableGeometry().center());
+                QCOMPARE(about->windowIcon().pixmap(32).toImage(), window.windowIcon().pixmap(32).toImage());
+                auto* ok = about->findChild<QPushButton*>("OK");
+                QCOMPARE(about->focusWidget(), ok);
+                QCOMPARE(ok->grab().toImage().pixel(6, 6), qRgb(224, 224, 224));
+                window.pMenuExit->trigger();
+                window.pMenuHideShow->trigger();
+                QVERIFY(about->isVisible() && window.isVisible() && FormVisible == -1);
+                QTest::mouseClick(about->findChild<QLabel*>("Label1"), Qt::LeftButton);
+                QCOMPARE(during, Qt::WaitCursor);
+                QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+                QCOMPARE(about->cursor().shape(), Qt::ArrowCursor);
+                if (enter)
+                    QTest::keyClick(ok, Qt::Key_Enter);
+                else
+                    about->close();
+            });
+            window.HelpOprog->trigger();  // returns only when the About window has closed
+            QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        }
         QFile written(folder.filePath("0.html"));
-        QCOMPARE(opened.urls, QList<QUrl>{QUrl::fromLocalFile(written.fileName())});
+        QCOMPARE(opened.urls, QList<QUrl>(2, QUrl::fromLocalFile(written.fileName())));
         QVERIFY(written.open(QIODevice::ReadOnly));
         QCOMPARE(written.readAll(), RedirectPage(QString::fromUtf8(TolvaConfig::SiteUrl)));
     }

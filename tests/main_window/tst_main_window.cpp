@@ -1,18 +1,14 @@
 // The main window: the station list as built and as driven by keys and mouse,
 // and the window's commands. How rows are drawn is checked on a real X server
-// by tst_list_scaled; tuning, the exit question and the tray's Exit at the
-// whole program by tests/startup.
+// by tst_list_scaled; the Help menu by tests/help; tuning, the exit question
+// and the tray's Exit at the whole program by tests/startup.
 #include "app_globals.h"
 #include "clsRadio.h"
 #include "frmForma.h"
-#include "opened_urls.h"
-#include "program_folder.h"
 #include "station_numbers.h"
 #include "usrReklamaX.h"
 
 #include <QFrame>
-#include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -38,34 +34,27 @@ std::unique_ptr<frmForma> BuiltWindow(qint32 savedStation, int stations = 17)
     return window;
 }
 
-// One step of input: a key by name, to the focus; "press:r", "release:r" on row r, "dclick:r"
-// the double-click and its release; "view:v" scrolls to row v; "arrow" clicks the scrollbar's
-// lower arrow; "wheel" turns the wheel over the list; "y:y" calls the list's handlers for a
-// press and release at y.
+// One step of input: a key by name, to the focus; "press:y", "release:y", "dclick:y" send the
+// list that mouse event at height y; "view:v" scrolls to row v; "arrow" clicks the
+// scrollbar's lower arrow; "wheel" turns the wheel over the list.
 void act(frmForma& w, const QString& step)
 {
+    static const QMap<QString, QEvent::Type> mouse{{"press", QEvent::MouseButtonPress},
+        {"release", QEvent::MouseButtonRelease}, {"dclick", QEvent::MouseButtonDblClick}};
     const QString verb = step.section(u':', 0, 0);
     const double n = step.section(u':', 1).toDouble();
-    const QPoint lastLine(590, 18 * int(n) + 16);  // of the row, far right
-    QScrollBar* const bar = w.VScroll1;
-    if (verb == u"press") {
-        QTest::mousePress(w.ListPicture, Qt::LeftButton, {}, QPoint(200, 18 * int(n) + 1));
-    } else if (verb == u"release") {
-        QTest::mouseRelease(w.ListPicture, Qt::LeftButton, {}, lastLine);
-    } else if (verb == u"dclick") {  // after a press and release, as the platform orders them
-        QTest::mouseDClick(w.ListPicture, Qt::LeftButton, {}, lastLine);
-        QTest::mouseRelease(w.ListPicture, Qt::LeftButton, {}, lastLine);
+    if (mouse.contains(verb)) {
+        QMouseEvent event(mouse[verb], {300, n}, w.ListPicture->mapToGlobal(QPointF(300, n)), Qt::LeftButton,
+                          Qt::LeftButton, {});
+        QApplication::sendEvent(w.ListPicture, &event);
     } else if (verb == u"view") {
-        bar->setValue(int(n));
+        w.VScroll1->setValue(int(n));
     } else if (verb == u"arrow") {
-        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(8, bar->height() - 4));
+        QTest::mouseClick(w.VScroll1, Qt::LeftButton, {}, QPoint(8, w.VScroll1->height() - 4));
     } else if (verb == u"wheel") {
         QWheelEvent turn({300, 40}, w.ListPicture->mapToGlobal(QPointF(300, 40)), {}, {0, -120}, Qt::NoButton, {},
                          Qt::NoScrollPhase, false);
         QApplication::sendEvent(w.ListPicture, &turn);
-    } else if (verb == u"y") {
-        w.ListPicture_MouseDown(1, 0, 0, n);
-        w.ListPicture_MouseUp(1, 0, 0, n);
     } else {
         QWidget* const focus = QApplication::focusWidget();
         QVERIFY(focus);
@@ -103,21 +92,22 @@ private Q_SLOTS:
         row("end from 2", {17, 2}, "End", {16, 3, 2});
         row("left does nothing", {17, 4}, "Left", {4, 0, 4});
         row("scrolling moves only the view", {17, 0}, "view:2", {0, 2, 0});
-        row("press on 3, release on 4", {17, 0}, "press:3 release:4", {0, 0, 0});
-        row("press and release on 3", {17, 0}, "press:3 release:3", {3, 0, 0});
-        row("double-click tunes", {17, 0}, "press:3 release:3 dclick:3", {3, 0, 3});
-        row("tuned, then away", {17, 0}, "press:3 release:3 dclick:3 Down", {4, 0, 3});
+        // A row's first and last lines: press and release on one row select it, a double-click tunes.
+        row("press on 3, release on 4", {17, 0}, "press:55 release:88", {0, 0, 0});
+        row("press and release on 3", {17, 0}, "press:55 release:70", {3, 0, 0});
+        row("double-click tunes", {17, 0}, "press:55 release:70 dclick:70 release:70", {3, 0, 3});
+        row("tuned, then away", {17, 0}, "press:55 release:70 dclick:70 release:70 Down", {4, 0, 3});
         // Focus that leaves the list by Tab, or lands on the scrollbar, comes back to it; the
         // wheel over the list turns the scrollbar as its own wheel does.
         row("Tab", {17, 2}, "Tab Down", {3, 0, 2});
         row("click on the scrollbar", {17, 2}, "arrow Down", {3, 1, 2});
         row("wheel over the list", {17, 2}, "wheel", {2, 3, 2});
         // The row under y: rounded half to even, then truncated toward zero.
-        row("y 17.5 rounds to 18", {17, 10}, "y:17.5", {1, 0, 10});
-        row("y -17.4 truncates to 0", {17, 10}, "y:-17.4", {0, 0, 10});
-        row("y 305.4 last row", {17, 10}, "y:305.4", {16, 3, 10});
-        row("y past the last row", {17, 10}, "y:306", {10, 0, 10});
-        row("y nan", {17, 10}, "y:nan", {10, 0, 10});
+        row("y 17.5 rounds to 18", {17, 10}, "press:17.5 release:17.5", {1, 0, 10});
+        row("y -17.4 truncates to 0", {17, 10}, "press:-17.4 release:-17.4", {0, 0, 10});
+        row("y 305.4 last row", {17, 10}, "press:305.4 release:305.4", {16, 3, 10});
+        row("y past the last row", {17, 10}, "press:306 release:306", {10, 0, 10});
+        row("y nan", {17, 10}, "press:nan release:nan", {10, 0, 10});
     }
     void list()
     {
@@ -136,77 +126,13 @@ private Q_SLOTS:
         QCOMPARE(QList<int>({bar->maximum(), bar->isEnabled() && n > 0, list->isEnabled(), list->height(), list->y()}),
                  QList<int>({qMax(n - 14, 0), n > 14, n > 0, 18 * qMax(n, 1), -18 * view}));
         QCOMPARE(window->pMenuReStart->isEnabled(), steps.contains(u"dclick") && sel == playing);  // on the station playing
-
         const QImage image = list->image();
         if (sel == selBefore)
             QCOMPARE(image, before);  // only a moved highlight redraws
         for (int r = 0; r < qMax(n, 1); ++r)
             QVERIFY2((image.pixel(1, 18 * r + 8) == qRgb(255, 0, 0)) == (r == sel && n > 0), "exactly the highlight is red");
-        if (!steps.isEmpty())
-            return;
-        // As built, the viewport shows the rows in view inside its border, which cuts off the
-        // last separator; below a short list, the viewport's darker yellow.
-        const QImage shown = window->picBox->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        const int h = qMin(251, 18 * qMax(n, 1));
-        QCOMPARE(shown.copy(2, 2, 603, h), image.copy(0, 18 * view, 603, h));
-        const QRgb below = shown.pixel(3, 2 + h);
-        QVERIFY(n < 14 ? below == qRgb(234, 234, 0) : below != qRgb(128, 128, 128));
-    }
-
-    // F1 opens the help document from the program folder, though the current folder holds
-    // one of that name, with the handler started in the program folder and the process's own
-    // folder kept; with none in the program folder, nothing opens.
-    void helpKey()
-    {
-        QTemporaryDir folder, elsewhere;
-        const QString name = QStringLiteral("Справка.html"), before = QDir::currentPath();
-        SetProgramFolder(folder.path());
-        QVERIFY(QDir::setCurrent(elsewhere.path()) && QFile(name).open(QIODevice::WriteOnly));
-        OpenedUrls opened;
-        QString handlerFolder;
-        opened.onOpen = [&handlerFolder](const QUrl&) { handlerFolder = QDir::currentPath(); };
-        const auto window = BuiltWindow(0);
-        QTest::keyClick(window->ListPicture, Qt::Key_F1);
-        QVERIFY(QFile(folder.filePath(name)).open(QIODevice::WriteOnly));
-        QTest::keyClick(window->ListPicture, Qt::Key_F1);
-        const QString current = QDir::currentPath();
-        QDir::setCurrent(before);
-        SetProgramFolder({});
-        QCOMPARE(current, QDir(elsewhere.path()).canonicalPath());
-        QCOMPARE(handlerFolder, QDir(folder.path()).canonicalPath());
-        QCOMPARE(opened.urls, QList<QUrl>{QUrl::fromLocalFile(folder.filePath(name))});
-    }
-
-    // The About window, opened twice from the menu: modal over the main window with its icon,
-    // fixed, centred, OK focused in its grey; closed by Enter, then by the close
-    // box. The tray's commands meanwhile change nothing under it.
-    void aboutWindow()
-    {
-        const auto window = BuiltWindow(0);
-        FormVisible = -1;
-        for (const bool enter : {true, false}) {
-            QTimer::singleShot(0, window.get(), [&window, enter] {
-                QWidget* about = QApplication::activeModalWidget();
-                QVERIFY(about && about->parentWidget() == window.get());
-                QTimer::singleShot(5000, about, &QWidget::close);  // a failed check must not hang
-                QVERIFY(!(about->windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowContextHelpButtonHint)));
-                QCOMPARE(about->minimumSize(), about->maximumSize());
-                QCOMPARE(about->frameGeometry().center(), about->screen()->availableGeometry().center());
-                QCOMPARE(about->windowIcon().pixmap(32).toImage(), window->windowIcon().pixmap(32).toImage());
-                auto* ok = about->findChild<QPushButton*>("OK");
-                QCOMPARE(about->focusWidget(), ok);
-                QCOMPARE(ok->grab().toImage().pixel(6, 6), qRgb(224, 224, 224));
-                window->pMenuExit->trigger();
-                window->pMenuHideShow->trigger();
-                QVERIFY(about->isVisible() && window->isVisible() && FormVisible == -1);
-                if (enter)
-                    QTest::keyClick(ok, Qt::Key_Enter);
-                else
-                    about->close();
-            });
-            window->HelpOprog->trigger();  // returns only when the About window has closed
-            QCOMPARE(QApplication::activeModalWidget(), nullptr);
-        }
+        if (steps.isEmpty() && n < 14)  // below a short list, the viewport's darker yellow
+            QCOMPARE(window->picBox->grab().toImage().pixel(3, 2 + 18 * qMax(n, 1)), qRgb(234, 234, 0));
     }
 
     // Fixed in size; "Скрыть / Показать" hides and shows; Menu Exit asks the exit routine
