@@ -1,7 +1,8 @@
-// The main window: the station list as built and as driven by keys and mouse,
-// and the window's commands. How rows are drawn is checked on a real X server
-// by tst_list_scaled; the Help menu by tests/help; tuning, the exit question
-// and the tray's Exit at the whole program by tests/startup.
+// The main window on a real X server at twice the scale (QT_SCALE_FACTOR=2): the station
+// list as built, as drawn and as driven by keys and mouse, and the window's commands. The
+// Help menu is tested in tests/help; tuning, the exit question and the tray's Exit at the
+// whole program in tests/startup.
+#include "LoadRadioM.h"
 #include "app_globals.h"
 #include "clsRadio.h"
 #include "frmForma.h"
@@ -9,6 +10,9 @@
 #include "usrReklamaX.h"
 
 #include <QFrame>
+#include <QLabel>
+#include <QPainter>
+#include <QProcess>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -16,11 +20,16 @@
 
 namespace {
 
-// A shown, active window with its list built, as start-up leaves it, over made-up stations
-// (the built-in ones are drawn in tst_list_scaled).
+constexpr int BuiltInStations = -1;
+
+// A shown, active window with its list built, as start-up leaves it, over the built-in
+// stations or a number of made-up ones.
 std::unique_ptr<frmForma> BuiltWindow(qint32 savedStation, int stations = 17)
 {
-    Radio().Start();
+    if (stations == BuiltInStations)
+        LoadRadio(StreamHosts{"127.0.0.1:1", "127.0.0.1:1", "127.0.0.1:1"});
+    else
+        Radio().Start();
     for (int i = 0; i < stations; ++i)  // nothing listens on port 1
         Radio().NewRadio(QStringLiteral("Станция %1").arg(i), QStringLiteral("http://127.0.0.1:1/%1").arg(i), {}, {}, {});
     NomerRadio = savedStation;
@@ -130,9 +139,55 @@ private Q_SLOTS:
         if (sel == selBefore)
             QCOMPARE(image, before);  // only a moved highlight redraws
         for (int r = 0; r < qMax(n, 1); ++r)
-            QVERIFY2((image.pixel(1, 18 * r + 8) == qRgb(255, 0, 0)) == (r == sel && n > 0), "exactly the highlight is red");
+            QVERIFY2((image.pixel(2, 36 * r + 16) == qRgb(255, 0, 0)) == (r == sel && n > 0), "exactly the highlight is red");
         if (steps.isEmpty() && n < 14)  // below a short list, the viewport's darker yellow
-            QCOMPARE(window->picBox->grab().toImage().pixel(3, 2 + 18 * qMax(n, 1)), qRgb(234, 234, 0));
+            QCOMPARE(window->picBox->grab().toImage().pixel(6, 4 + 36 * qMax(n, 1)), qRgb(234, 234, 0));
+    }
+
+    // Twice as large on screen, every station row drawn in the screen's own pixels rather than
+    // enlarged, clear of the scrollbar; 14 rows shown inside the viewport's border, which cuts
+    // off the last separator; the 64-pixel icon where 32 logical pixels show.
+    void drawnAtDoubleScale()
+    {
+        const auto window = BuiltWindow(0, BuiltInStations);
+        QProcess xdo;  // the window's size in the X server's pixels
+        xdo.start(QStringLiteral("xdotool"), {"getwindowgeometry", "--shell", QString::number(window->winId())});
+        QVERIFY(xdo.waitForFinished(5000));
+        const QString geometry = QString::fromLatin1(xdo.readAllStandardOutput());
+        QVERIFY2(geometry.contains(QStringLiteral("WIDTH=%1\nHEIGHT=%2").arg(window->width() * 2).arg(window->height() * 2)),
+                 qPrintable(geometry));
+
+        const QImage image = window->ListPicture->image();
+        const QImage shown = window->picBox->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown.copy(4, 4, 1206, 502), image.copy(0, 0, 1206, 502));
+        QVERIFY(shown.pixel(6, 506) != qRgb(128, 128, 128));
+        const QFontMetrics metrics(window->ListPicture->font());
+        for (int row = 0; row < 17; ++row) {
+            // Edges two device lines each: light red, red band, dark red for the highlight,
+            // yellow otherwise; a grey separator; the number and the four texts in their columns.
+            const bool lit = row == 0;
+            QImage expected(1206, 36, QImage::Format_RGB32);
+            expected.setDevicePixelRatio(2);
+            expected.fill(lit ? qRgb(255, 0, 0) : qRgb(255, 255, 0));
+            QPainter painter(&expected);
+            painter.setFont(window->ListPicture->font());
+            const int columns[] = {4, 194, 344, 494};
+            for (int c = 0; c < 4; ++c) {
+                const QString text = (c == 0 ? QStringLiteral("%1 ").arg(row + 1) : QString()) + Radio().List(row, c + 1);
+                painter.drawText(QPoint(columns[c], 1 + metrics.ascent()), text);
+                QVERIFY2(columns[c] + metrics.boundingRect(text).right() < 603, qPrintable(text));  // clear of the scrollbar
+            }
+            painter.fillRect(0, 0, 603, 1, lit ? qRgb(255, 128, 128) : qRgb(255, 255, 0));
+            painter.fillRect(0, 16, 603, 1, lit ? qRgb(128, 0, 0) : qRgb(255, 255, 0));
+            painter.fillRect(0, 17, 603, 1, qRgb(128, 128, 128));
+            painter.end();
+            QCOMPARE(image.copy(0, 36 * row, 1206, 36), expected);  // not an enlarged picture
+        }
+
+        QImage big = QImage(QStringLiteral(":/tolva/tolva-64.png")).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        big.setDevicePixelRatio(2);
+        for (const QPixmap& icon : {window->windowIcon().pixmap(QSize(32, 32)), window->picIcon->pixmap()})
+            QCOMPARE(icon.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), big);
     }
 
     // Fixed in size; "Скрыть / Показать" hides and shows; Menu Exit asks the exit routine
