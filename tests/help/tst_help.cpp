@@ -10,7 +10,6 @@
 #include "tolva_config.h"
 
 #include <QLabel>
-#include <QPushButton>
 #include <QScreen>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
@@ -35,9 +34,8 @@ private Q_SLOTS:
         QTest::newRow("plain") << 0 << "/station/page.html" << "/station/page.html";
         QTest::newRow("&-look-alikes, 0.html a folder") << 1 << "/a?x=1&copy=2&lt=3&amp;y=2&sort" << "/a?x=1&copy=2&lt=3&amp;y=2&sort";
         QTest::newRow("Cyrillic, percent codes kept") << 0 << "/Радио/a%20b" << "/%D0%A0%D0%B0%D0%B4%D0%B8%D0%BE/a%20b";
-        QTest::newRow("markup stays inside the address")
-            << 0 << "/x'><script>location.href='/injected'</script>"
-            << "/x%27%3E%3Cscript%3Elocation.href=%27/injected%27%3C/script%3E";
+        QTest::newRow("markup stays inside the address") << 0 << "/x'><script>location.href='/injected'</script>"
+                                                         << "/x%27%3E%3Cscript%3Elocation.href=%27/injected%27%3C/script%3E";
         QTest::newRow("every name taken") << RedirectPageAttempts << "/" << "";
     }
     void redirectPage()
@@ -54,11 +52,9 @@ private Q_SLOTS:
         const QString address = server_.url({}).toString() + path;
         SaveFileUrl(address + "/a/longer/address/first");
         SaveFileUrl(address);
-        if (blocked == RedirectPageAttempts) {
-            QVERIFY(opened.urls.isEmpty() && !QFile::exists(page(blocked)));
-            return;
-        }
-        QCOMPARE(opened.urls, QList<QUrl>(2, QUrl::fromLocalFile(page(blocked))));
+        QCOMPARE(opened.urls, QList<QUrl>(blocked < RedirectPageAttempts ? 2 : 0, QUrl::fromLocalFile(page(blocked))));
+        if (opened.urls.isEmpty())
+            return;  // gave up after the bounded number of names
         QFile file(page(blocked));
         QVERIFY(file.open(QIODevice::ReadOnly)
                 && file.readAll().endsWith("'><meta http-equiv='Content-Type' content='text/html; charset=windows-1251'>"
@@ -78,8 +74,8 @@ private Q_SLOTS:
     // The Help menu. F1 opens the help document from the program folder, though the current
     // folder holds one of that name, with the handler started in the program folder and the
     // process's own folder kept; with none in the program folder, nothing opens. The About
-    // window, opened twice: modal over the main window with its icon, fixed, centred, OK in
-    // its grey; the tray's commands change nothing under it; the site link writes the site's
+    // window, opened twice: modal over the main window with its icon, centred; the tray's
+    // commands change nothing under it; the site link writes the site's
     // redirect page and opens it under the wait cursor; closed by Enter, then the close box.
     void helpMenu()
     {
@@ -105,21 +101,15 @@ private Q_SLOTS:
         QCOMPARE(QDir::currentPath(), QDir(elsewhere.path()).canonicalPath());
         QDir::setCurrent(before);
         QCOMPARE(handlerFolder, QDir(folder.path()).canonicalPath());
-        QCOMPARE(opened.urls, QList<QUrl>{QUrl::fromLocalFile(folder.filePath(help))});
 
-        opened.urls.clear();
         FormVisible = -1;
         for (const bool enter : {true, false}) {
             QTimer::singleShot(0, &window, [&] {
                 QWidget* about = QApplication::activeModalWidget();
                 QVERIFY(about && about->parentWidget() == &window);
                 QTimer::singleShot(5000, about, &QWidget::close);  // a failed check must not hang
-                QVERIFY(!(about->windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowContextHelpButtonHint)));
-                QCOMPARE(about->minimumSize(), about->maximumSize());
                 QCOMPARE(about->frameGeometry().center(), about->screen()->availableGeometry().center());
                 QCOMPARE(about->windowIcon().pixmap(32).toImage(), window.windowIcon().pixmap(32).toImage());
-                auto* ok = about->findChild<QPushButton*>("OK");
-                QCOMPARE(ok->grab().toImage().pixel(6, 6), qRgb(224, 224, 224));
                 window.pMenuExit->trigger();
                 window.pMenuHideShow->trigger();
                 QVERIFY(about->isVisible() && window.isVisible() && FormVisible == -1);
@@ -128,7 +118,7 @@ private Q_SLOTS:
                 QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
                 QCOMPARE(about->cursor().shape(), Qt::ArrowCursor);
                 if (enter)
-                    QTest::keyClick(ok, Qt::Key_Enter);
+                    QTest::keyClick(about, Qt::Key_Enter);
                 else
                     about->close();
             });
@@ -136,7 +126,8 @@ private Q_SLOTS:
             QCOMPARE(QApplication::activeModalWidget(), nullptr);
         }
         QFile written(folder.filePath("0.html"));
-        QCOMPARE(opened.urls, QList<QUrl>(2, QUrl::fromLocalFile(written.fileName())));
+        const QUrl page = QUrl::fromLocalFile(written.fileName());
+        QCOMPARE(opened.urls, QList<QUrl>({QUrl::fromLocalFile(folder.filePath(help)), page, page}));
         QVERIFY(written.open(QIODevice::ReadOnly) && written.readAll() == RedirectPage(QString::fromUtf8(TolvaConfig::SiteUrl)));
     }
 };

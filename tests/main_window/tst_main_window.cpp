@@ -20,17 +20,14 @@
 
 namespace {
 
-constexpr int BuiltInStations = -1;
-
-// A shown, active window with its list built, as start-up leaves it, over the built-in
-// stations or a number of made-up ones.
+// A shown, active window with its list built, as start-up leaves it, over the 17 built-in
+// stations or as many made-up ones as asked for. Nothing listens on port 1.
 std::unique_ptr<frmForma> BuiltWindow(qint32 savedStation, int stations = 17)
 {
-    if (stations == BuiltInStations)
-        LoadRadio(StreamHosts{"127.0.0.1:1", "127.0.0.1:1", "127.0.0.1:1"});
-    else
+    LoadRadio(StreamHosts{"127.0.0.1:1", "127.0.0.1:1", "127.0.0.1:1"});
+    if (stations != 17)
         Radio().Start();
-    for (int i = 0; i < stations; ++i)  // nothing listens on port 1
+    for (int i = Radio().KolRadio() + 1; i < stations; ++i)
         Radio().NewRadio(QStringLiteral("Станция %1").arg(i), QStringLiteral("http://127.0.0.1:1/%1").arg(i), {}, {}, {});
     NomerRadio = savedStation;
     NomerSel = 0;
@@ -44,8 +41,8 @@ std::unique_ptr<frmForma> BuiltWindow(qint32 savedStation, int stations = 17)
 }
 
 // One step of input: a key by name, to the focus; "press:y", "release:y", "dclick:y" send the
-// list that mouse event at height y; "view:v" scrolls to row v; "arrow" clicks the
-// scrollbar's lower arrow; "wheel" turns the wheel over the list.
+// list that mouse event at height y; "arrow" clicks the scrollbar's lower arrow (one row);
+// "wheel" turns the wheel a notch over the list (three rows).
 void act(frmForma& w, const QString& step)
 {
     static const QMap<QString, QEvent::Type> mouse{{"press", QEvent::MouseButtonPress},
@@ -56,8 +53,6 @@ void act(frmForma& w, const QString& step)
         QMouseEvent event(mouse[verb], {300, n}, w.ListPicture->mapToGlobal(QPointF(300, n)), Qt::LeftButton,
                           Qt::LeftButton, {});
         QApplication::sendEvent(w.ListPicture, &event);
-    } else if (verb == u"view") {
-        w.VScroll1->setValue(int(n));
     } else if (verb == u"arrow") {
         QTest::mouseClick(w.VScroll1, Qt::LeftButton, {}, QPoint(8, w.VScroll1->height() - 4));
     } else if (verb == u"wheel") {
@@ -93,17 +88,15 @@ private Q_SLOTS:
         row("built 3, saved 2", {3, 2}, "", {2, 0, 2});
         row("no stations: the list takes no input", {0, 4}, "", {0, 0, 4});
         row("down from 13", {17, 13}, "Down", {14, 1, 13});
-        row("up from 1, view 1", {17, 1}, "view:1 Up", {0, 0, 1});
-        row("up, row above the view", {17, 1}, "view:3 Up", {3, 3, 1});
+        row("up from 1, view 1", {17, 1}, "arrow Up", {0, 0, 1});
+        row("up, row above the view", {17, 1}, "wheel Up", {3, 3, 1});
         row("page down from 10", {17, 10}, "PgDown", {16, 3, 10});
         row("page up from 15", {17, 15}, "PgUp", {2, 2, 15});
         row("home from 9", {17, 9}, "Home", {0, 0, 9});
         row("end from 2", {17, 2}, "End", {16, 3, 2});
         row("left does nothing", {17, 4}, "Left", {4, 0, 4});
-        row("scrolling moves only the view", {17, 0}, "view:2", {0, 2, 0});
         // A row's first and last lines: press and release on one row select it, a double-click tunes.
         row("press on 3, release on 4", {17, 0}, "press:55 release:88", {0, 0, 0});
-        row("press and release on 3", {17, 0}, "press:55 release:70", {3, 0, 0});
         row("double-click tunes", {17, 0}, "press:55 release:70 dclick:70 release:70", {3, 0, 3});
         row("tuned, then away", {17, 0}, "press:55 release:70 dclick:70 release:70 Down", {4, 0, 3});
         // Focus that leaves the list by Tab, or lands on the scrollbar, comes back to it; the
@@ -114,7 +107,6 @@ private Q_SLOTS:
         // The row under y: rounded half to even, then truncated toward zero.
         row("y 17.5 rounds to 18", {17, 10}, "press:17.5 release:17.5", {1, 0, 10});
         row("y -17.4 truncates to 0", {17, 10}, "press:-17.4 release:-17.4", {0, 0, 10});
-        row("y 305.4 last row", {17, 10}, "press:305.4 release:305.4", {16, 3, 10});
         row("y past the last row", {17, 10}, "press:306 release:306", {10, 0, 10});
         row("y nan", {17, 10}, "press:nan release:nan", {10, 0, 10});
     }
@@ -130,12 +122,12 @@ private Q_SLOTS:
         for (const QString& step : steps.split(u' ', Qt::SkipEmptyParts))
             act(*window, step);
         const QScrollBar* bar = window->VScroll1;
-        const RetainedSurface* list = window->ListPicture;
         QCOMPARE(QList<int>({NomerSel, bar->value(), NomerRadio, window->NomerDown}), expected + QList<int>{-1});
-        QCOMPARE(QList<int>({bar->maximum(), bar->isEnabled() && n > 0, list->isEnabled(), list->height(), list->y()}),
+        QCOMPARE(QList<int>({bar->maximum(), bar->isEnabled() && n > 0, window->ListPicture->isEnabled(),
+                             window->ListPicture->height(), window->ListPicture->y()}),
                  QList<int>({qMax(n - 14, 0), n > 14, n > 0, 18 * qMax(n, 1), -18 * view}));
         QCOMPARE(window->pMenuReStart->isEnabled(), steps.contains(u"dclick") && sel == playing);  // on the station playing
-        const QImage image = list->image();
+        const QImage image = window->ListPicture->image();
         if (sel == selBefore)
             QCOMPARE(image, before);  // only a moved highlight redraws
         for (int r = 0; r < qMax(n, 1); ++r)
@@ -147,9 +139,11 @@ private Q_SLOTS:
     // Twice as large on screen, every station row drawn in the screen's own pixels rather than
     // enlarged, clear of the scrollbar; 14 rows shown inside the viewport's border, which cuts
     // off the last separator; the 64-pixel icon where 32 logical pixels show.
-    void drawnAtDoubleScale()
+    void builtInListAndCommands()
     {
-        const auto window = BuiltWindow(0, BuiltInStations);
+        if (QGuiApplication::platformName() != u"xcb")
+            QSKIP("on the X server: tst_main_window_x");
+        const auto window = BuiltWindow(0);
         QProcess xdo;  // the window's size in the X server's pixels
         xdo.start(QStringLiteral("xdotool"), {"getwindowgeometry", "--shell", QString::number(window->winId())});
         QVERIFY(xdo.waitForFinished(5000));
@@ -188,13 +182,9 @@ private Q_SLOTS:
         big.setDevicePixelRatio(2);
         for (const QPixmap& icon : {window->windowIcon().pixmap(QSize(32, 32)), window->picIcon->pixmap()})
             QCOMPARE(icon.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), big);
-    }
 
-    // Fixed in size; "Скрыть / Показать" hides and shows; Menu Exit asks the exit routine
-    // once, as the close box does (a zero answer closes: tests/startup).
-    void commands()
-    {
-        const auto window = BuiltWindow(0);
+        // Its commands: fixed in size; "Скрыть / Показать" hides and shows; Menu Exit asks the
+        // exit routine once, as the close box does (a zero answer closes: tests/startup).
         const QSize size = window->size();
         window->resize(900, 700);
         QCOMPARE(window->size(), size);
