@@ -1,7 +1,8 @@
-// The main window on a real X server at twice the scale (QT_SCALE_FACTOR=2): the station
-// list as built, as drawn and as driven by keys and mouse, and the window's commands. The
-// Help menu is tested in tests/help; tuning, the exit question and the tray's Exit at the
-// whole program in tests/startup.
+// The main window at twice the scale (QT_SCALE_FACTOR=2): the station list as built and
+// as driven by keys and mouse (offscreen); the built-in list as drawn, the icon and the
+// window's commands on a real X server (tst_main_window_x). The Help menu is tested in
+// tests/help; tuning, the exit question and the tray's Exit at the whole program in
+// tests/startup.
 #include "LoadRadioM.h"
 #include "app_globals.h"
 #include "clsRadio.h"
@@ -95,7 +96,7 @@ private Q_SLOTS:
         row("home from 9", {17, 9}, "Home", {0, 0, 9});
         row("end from 2", {17, 2}, "End", {16, 3, 2});
         row("left does nothing", {17, 4}, "Left", {4, 0, 4});
-        // A row's first and last lines: press and release on one row select it, a double-click tunes.
+        // Near a row's top and bottom: press and release on one row select it, a double-click tunes.
         row("press on 3, release on 4", {17, 0}, "press:55 release:88", {0, 0, 0});
         row("double-click tunes", {17, 0}, "press:55 release:70 dclick:70 release:70", {3, 0, 3});
         row("tuned, then away", {17, 0}, "press:55 release:70 dclick:70 release:70 Down", {4, 0, 3});
@@ -136,9 +137,9 @@ private Q_SLOTS:
             QCOMPARE(window->picBox->grab().toImage().pixel(6, 4 + 36 * qMax(n, 1)), qRgb(234, 234, 0));
     }
 
-    // Twice as large on screen, every station row drawn in the screen's own pixels rather than
-    // enlarged, clear of the scrollbar; 14 rows shown inside the viewport's border, which cuts
-    // off the last separator; the 64-pixel icon where 32 logical pixels show.
+    // Twice as large on screen, every built-in station row drawn in the screen's own pixels
+    // rather than enlarged, clear of the scrollbar; 14 rows shown inside the viewport's border,
+    // which cuts off the last separator; the 64-pixel icon where 32 logical pixels show.
     void builtInListAndCommands()
     {
         if (QGuiApplication::platformName() != u"xcb")
