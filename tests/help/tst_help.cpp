@@ -1,114 +1,132 @@
-// How links open, from the About window and in general: the redirect page written into the
-// program folder, and documents named relative to it.
-#include "OpURL.h"
+// The Help menu and web links: F1, the About window and its site link, and the redirect page
+// written into the program folder and handed to the desktop (recorded here), then loaded in a
+// real browser engine, which must ask a local server for exactly the address.
 #include "SaveFileUrlm.h"
-#include "frmOprog.h"
+#include "app_globals.h"
+#include "frmForma.h"
 #include "opened_urls.h"
+#include "page_server.h"
 #include "program_folder.h"
 #include "tolva_config.h"
 
 #include <QLabel>
+#include <QScreen>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
 #include <QtTest>
 
 class TestHelp : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    OpenedUrls opened_;
-
-    QString page(int n) const { return dir_->filePath(QString::number(n) + ".html"); }
+    PageServer server_;
 
 private Q_SLOTS:
-    void init()
-    {
-        dir_ = std::make_unique<QTemporaryDir>();
-        SetProgramFolder(dir_->path());
-        opened_.urls.clear();
-        opened_.onOpen = nullptr;
-    }
+    void initTestCase() { QVERIFY(server_.start()); }
 
-    // The site link writes the redirect page and opens it under the wait cursor; its caption is no link.
-    void aboutLinkOpensSite()
+    // Each call writes the first page name that opens; a later, shorter page replaces the
+    // earlier one whole; past the bounded number of names nothing opens. The browser then
+    // goes to exactly the address, whatever it holds.
+    void redirectPage_data()
     {
-        frmOprog dialog;
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        QTest::mouseClick(dialog.findChild<QLabel*>("Label2_5"), Qt::LeftButton);  // "Сайт:"
-        QApplication::processEvents();
-        QVERIFY(opened_.urls.isEmpty());
-        QList<Qt::CursorShape> during;
-        opened_.onOpen = [&](const QUrl&) {
-            const QCursor* override = QGuiApplication::overrideCursor();
-            during = {dialog.cursor().shape(), override ? override->shape() : Qt::ArrowCursor};
-        };
-        QTest::mouseClick(dialog.findChild<QLabel*>("Label1"), Qt::LeftButton);
-        QCOMPARE(opened_.urls, QList<QUrl>{QUrl::fromLocalFile(page(0))});
-        QFile written(page(0));
-        QVERIFY(written.open(QIODevice::ReadOnly));
-        QCOMPARE(written.readAll(), RedirectPage(QString::fromUtf8(TolvaConfig::SiteUrl)));
-        QCOMPARE(during, QList<Qt::CursorShape>(2, Qt::WaitCursor));
-        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-        QCOMPARE(dialog.cursor().shape(), Qt::ArrowCursor);
+        QTest::addColumn<int>("blocked");  // page names taken by folders
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("requested");
+        QTest::newRow("&-look-alikes, 0.html a folder") << 1 << "/a?x=1&copy=2&lt=3&amp;y=2&sort" << "/a?x=1&copy=2&lt=3&amp;y=2&sort";
+        QTest::newRow("Cyrillic, percent codes kept") << 0 << "/Радио/a%20b" << "/%D0%A0%D0%B0%D0%B4%D0%B8%D0%BE/a%20b";
+        QTest::newRow("markup stays inside the address") << 0 << "/x'><script>location.href='/injected'</script>"
+                                                         << "/x%27%3E%3Cscript%3Elocation.href=%27/injected%27%3C/script%3E";
+        QTest::newRow("every name taken") << RedirectPageAttempts << "/" << "";
     }
-
-    // Each call writes the first openable name, after running pending events; a later,
-    // shorter page replaces the earlier one whole. Escaping is proven in tst_redirect_in_browser.
-    void writesFirstOpenablePage_data()
-    {
-        QTest::addColumn<int>("blocked");  // names taken by folders; -1: no program folder
-        QTest::addColumn<int>("calls");
-        QTest::newRow("0.html reused") << 0 << 2;
-        QTest::newRow("0.html a folder") << 1 << 1;
-        QTest::newRow("every name taken") << RedirectPageAttempts << 1;
-        QTest::newRow("folder missing") << -1 << 1;
-    }
-    void writesFirstOpenablePage()
+    void redirectPage()
     {
         QFETCH(int, blocked);
-        QFETCH(int, calls);
-        if (blocked < 0)
-            SetProgramFolder(dir_->filePath("missing"));
+        QFETCH(QString, path);
+        QFETCH(QString, requested);
+        QTemporaryDir folder;
+        SetProgramFolder(folder.path());
+        const auto page = [&folder](int n) { return folder.filePath(QString::number(n) + ".html"); };
         for (int n = 0; n < blocked; ++n)
             QVERIFY(QDir().mkdir(page(n)));  // a folder cannot be opened for writing, even by root
-        bool ran = false, ranBeforeOpen = false;
-        QTimer::singleShot(0, this, [&ran] { ran = true; });
-        opened_.onOpen = [&](const QUrl&) { ranBeforeOpen = ran; };
-        if (calls > 1)
-            SaveFileUrl(QStringLiteral("http://first.example/a/very/long/address"));
-        SaveFileUrl(QStringLiteral("http://tolva.example/"));
-        if (blocked < 0 || blocked == RedirectPageAttempts) {
-            QVERIFY(opened_.urls.isEmpty());
-            QVERIFY(!QFile::exists(page(RedirectPageAttempts)));  // gave up, bounded
-            return;
-        }
-        QCOMPARE(opened_.urls, QList<QUrl>(calls, QUrl::fromLocalFile(page(blocked))));
-        QVERIFY(ranBeforeOpen);
-        QFile f(page(blocked));
-        QCOMPARE(f.open(QIODevice::ReadOnly) ? f.readAll() : "<unreadable>",
-                 "<html><head><meta http-equiv='refresh' content='0; url=http://tolva.example/'><meta "
-                 "http-equiv='Content-Type' content='text/html; charset=windows-1251'><title>WWW</title></head>"
-                 "<body></body></html>\r\n");
+        OpenedUrls opened;
+        const QString address = server_.url({}).toString() + path;
+        SaveFileUrl(address + "/a/longer/address/first");
+        SaveFileUrl(address);
+        QCOMPARE(opened.urls, QList<QUrl>(blocked < RedirectPageAttempts ? 2 : 0, QUrl::fromLocalFile(page(blocked))));
+        if (opened.urls.isEmpty())
+            return;  // gave up after the bounded number of names
+        QFile file(page(blocked));
+        QVERIFY(file.open(QIODevice::ReadOnly)
+                && file.readAll().endsWith("'><meta http-equiv='Content-Type' content='text/html; charset=windows-1251'>"
+                                           "<title>WWW</title></head><body></body></html>\r\n"));
+
+        server_.clearRequests();
+        QWebEnginePage browser;  // the default profile keeps nothing on disk
+        // Desktop browsers follow a local page's refresh to the web; the embedded engine needs to be told it may.
+        browser.settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+        browser.load(opened.urls.last());
+        const auto requests = [this] { return server_.requests().filter(QRegularExpression("^(?!/favicon.ico$)")); };
+        QTRY_VERIFY_WITH_TIMEOUT(!requests().isEmpty(), 20000);
+        QTest::qWait(300);  // time for a script that should not be there to navigate
+        QCOMPARE(requests(), QStringList{requested});
     }
 
-    // From another current folder that holds files of the same names, a bare name still
-    // means the program folder; a file missing there opens nothing. The handler starts in
-    // the program folder; the process stays where it was.
-    void bareNameMeansTheProgramFolder()
+    // The Help menu. F1 opens the help document from the program folder, though the current
+    // folder holds one of that name, with the handler started in the program folder and the
+    // process's own folder kept; with none in the program folder, nothing opens. The About
+    // window, opened twice: modal over the main window with its icon, centred; the tray's
+    // commands change nothing under it; the site link writes the site's
+    // redirect page and opens it under the wait cursor; closed by Enter, then the close box.
+    void helpMenu()
     {
+        QTemporaryDir folder, elsewhere;
+        SetProgramFolder(folder.path());
+        OpenedUrls opened;
         QString handlerFolder;
-        opened_.onOpen = [&](const QUrl&) { handlerFolder = QDir::currentPath(); };
-        QTemporaryDir elsewhere;
-        for (const QString& name : {dir_->filePath("Справка.html"), elsewhere.filePath("Справка.html"),
-                                    elsewhere.filePath("elsewhere.html")})
-            QVERIFY(QFile(name).open(QIODevice::WriteOnly));
-        const QString before = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(elsewhere.path()));
-        ShellOpen(QStringLiteral("Справка.html"));
-        ShellOpen(QStringLiteral("elsewhere.html"));
+        bool busy = false;  // the wait cursor over everything while a page is handed over
+        opened.onOpen = [&](const QUrl&) {
+            handlerFolder = QDir::currentPath();
+            busy = QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        };
+        frmForma window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));  // shortcuts need the active window
+
+        const QString help = QStringLiteral("Справка.html"), before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(elsewhere.path()) && QFile(help).open(QIODevice::WriteOnly));
+        QTest::keyClick(window.ListPicture, Qt::Key_F1);
+        QVERIFY(QFile(folder.filePath(help)).open(QIODevice::WriteOnly));
+        QTest::keyClick(window.ListPicture, Qt::Key_F1);
         QCOMPARE(QDir::currentPath(), QDir(elsewhere.path()).canonicalPath());
         QDir::setCurrent(before);
-        QCOMPARE(handlerFolder, QDir(dir_->path()).canonicalPath());
-        QCOMPARE(opened_.urls, QList<QUrl>{QUrl::fromLocalFile(dir_->filePath("Справка.html"))});
+        QCOMPARE(handlerFolder, QDir(folder.path()).canonicalPath());
+
+        FormVisible = -1;
+        for (const bool enter : {true, false}) {
+            QTimer::singleShot(0, &window, [&] {
+                QWidget* about = QApplication::activeModalWidget();
+                QVERIFY(about && about->parentWidget() == &window);
+                QTimer::singleShot(5000, about, &QWidget::close);  // a failed check must not hang
+                QCOMPARE(about->frameGeometry().center(), about->screen()->availableGeometry().center());
+                QCOMPARE(about->windowIcon().pixmap(32).toImage(), window.windowIcon().pixmap(32).toImage());
+                window.pMenuExit->trigger();
+                window.pMenuHideShow->trigger();
+                QVERIFY(about->isVisible() && window.isVisible() && FormVisible == -1);
+                QTest::mouseClick(about->findChild<QLabel*>("Label1"), Qt::LeftButton);
+                QVERIFY(busy);
+                QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+                QCOMPARE(about->cursor().shape(), Qt::ArrowCursor);
+                if (enter)
+                    QTest::keyClick(about, Qt::Key_Enter);
+                else
+                    about->close();
+            });
+            window.HelpOprog->trigger();  // returns only when the About window has closed
+            QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        }
+        QFile written(folder.filePath("0.html"));
+        const QUrl page = QUrl::fromLocalFile(written.fileName());
+        QCOMPARE(opened.urls, QList<QUrl>({QUrl::fromLocalFile(folder.filePath(help)), page, page}));
+        QVERIFY(written.open(QIODevice::ReadOnly) && written.readAll() == RedirectPage(QString::fromUtf8(TolvaConfig::SiteUrl)));
     }
 };
 
