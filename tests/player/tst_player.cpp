@@ -67,7 +67,8 @@ private Q_SLOTS:
         // Windows Media servers burst the pre-roll players wait for.
         server.addStream("/wma", {.audio = sample("tone440.wma"), .contentType = "video/x-ms-asf", .bytesPerSecond = 4870, .burstSeconds = 4});
         server.addStream("/icy", {.audio = a, .icyTitle = QStringLiteral("Кино - Группа крови").toUtf8()});
-        server.addStream("/flapping", {.audio = a, .closeAfterSeconds = 0.4});
+        // Its burst ends in the cushion before it drops: a drop while refilling is another matter.
+        server.addStream("/flapping", {.audio = a, .burstSeconds = 1, .closeAfterSeconds = 0.4});
 
         const auto at = [this](const char* path) { return u(path).toUtf8() + "\n"; };
         server.addFile("/list.m3u", "#EXTM3U\n#EXTINF:-1,Tone\n" + at("/"), "audio/x-mpegurl");
