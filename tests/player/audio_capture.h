@@ -5,8 +5,6 @@
 
 #include <memory>
 
-typedef struct _GstElement GstElement;
-
 // What a sound server's sink plays, recorded from its monitor in 20 ms windows as a listener
 // hears it: a window is silent below -44 dBFS. Times are g_get_monotonic_time() * 1000, the same
 // in every process. Records from construction on; safe to read while it fills.
@@ -27,9 +25,5 @@ public:
     struct State;
 
 private:
-    struct Stop {
-        void operator()(GstElement* pipeline) const;
-    };
     std::unique_ptr<State> d;
-    std::unique_ptr<GstElement, Stop> pipeline_;   // stops before the state goes
 };

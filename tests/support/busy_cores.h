@@ -6,16 +6,14 @@
 #include <vector>
 
 // Keeps every core busy while it lives (when on), as a loaded desktop would.
-class BusyCores {
-public:
+struct BusyCores {
     explicit BusyCores(bool on)
     {
         for (unsigned i = 0; on && i < std::max(2u, std::thread::hardware_concurrency()); ++i)
-            threads_.emplace_back([this] { while (!stop_) {} });
+            threads.emplace_back([this] { while (!stop) {} });
     }
-    ~BusyCores() { stop_ = true; }   // the threads join as they go
+    ~BusyCores() { stop = true; }   // then the threads join
 
-private:
-    std::atomic<bool> stop_{false};
-    std::vector<std::jthread> threads_;
+    std::atomic<bool> stop{false};
+    std::vector<std::jthread> threads;
 };

@@ -1,9 +1,7 @@
 #include "sound_server.h"
 
-#include <QDeadlineTimer>
-#include <QFileInfo>
 #include <QLocalSocket>
-#include <QThread>
+#include <QTest>
 
 bool SoundServer::start()
 {
@@ -22,24 +20,9 @@ bool SoundServer::start()
         args << "-L" << QStringLiteral("module-null-sink sink_name=%1").arg(sink);
     args << "-L" << "module-native-protocol-unix auth-anonymous=1 socket=" + dir_.filePath("native");
     process_.start(QStringLiteral("pulseaudio"), args);
-    const QDeadlineTimer deadline(5000);
-    while (!deadline.hasExpired() && process_.waitForStarted(1000) && process_.state() == QProcess::Running) {
+    return QTest::qWaitFor([this] {
         QLocalSocket probe;
         probe.connectToServer(dir_.filePath(QStringLiteral("native")));
-        if (probe.waitForConnected(200))
-            return true;
-        QThread::msleep(50);
-    }
-    return false;
-}
-
-void SoundServer::stop()
-{
-    if (process_.state() == QProcess::NotRunning)
-        return;
-    process_.terminate();
-    if (!process_.waitForFinished(3000)) {
-        process_.kill();
-        process_.waitForFinished(1000);
-    }
+        return probe.waitForConnected(200);
+    }, 5000);
 }
