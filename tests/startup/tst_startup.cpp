@@ -48,6 +48,8 @@ class TstStartup : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void cleanup() { DestroyMainForm(); }
+
     // In this process: Enter tunes the highlighted station, Enter again and the tray's
     // reconnect item connect anew. Closed while hidden in the tray, the window comes back
     // behind the question: on a Russian desktop a warning with "Да" and "Нет", "Нет"
@@ -87,7 +89,6 @@ private Q_SLOTS:
         poll.start(20);
         QVERIFY(!MainForm()->close());
         QCOMPARE(seen, u"Да/Нет|warning 1, default No 1|shown 1|wide 1"_s);
-        DestroyMainForm();
     }
 
     // The executable, copied away with a station stored beside it and started from another
