@@ -129,12 +129,11 @@ private Q_SLOTS:
         // Hide, Exit, Enter (No); hide, Exit, Tab and space (Yes). Menus open from the tray icon.
         for (const QString& keys : {u"Down Return"_s, u"Up Return"_s, u"Return"_s, u"Down Return"_s, u"Up Return"_s, u"Tab space"_s}) {
             QTest::qWait(500);
-            if (keys.contains(u' '))
+            QVERIFY(program.state() == QProcess::Running && fileText(ini.fileName()) == stored);  // nothing written yet
+            if (keys.startsWith(u"Down") || keys.startsWith(u"Up"))  // a menu item
                 QVERIFY(RealClicks::click(programWindow(true).center(), RealClicks::Right));
             QTest::qWait(500);
             QVERIFY(RealClicks::xdotool((u"key --delay 100 "_s + keys).split(u' ')));
-            if (keys == u"Return")
-                QTRY_VERIFY(!programWindow(false).isNull() && fileText(ini.fileName()) == stored);
         }
         QVERIFY(program.waitForFinished(10000));
         QVERIFY(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0);
