@@ -106,7 +106,7 @@ private Q_SLOTS:
                                     " var p = prompt('p', 'd'); document.title = c + '|' + p;</script>");
         server_.addPage("/plain.html", "plain");
         server_.addPage("/unload", "<script>addEventListener('beforeunload', e => { e.preventDefault();"
-                                        " e.returnValue = 'stay'; });</script>stay");
+                                   " e.returnValue = 'stay'; });</script>stay");
         handler_.onOpen = [this](const QUrl& url) {
             QFile file(url.toLocalFile());
             opened_ << (file.open(QIODevice::ReadOnly) ? file.readAll() : "<unreadable>");
@@ -182,7 +182,7 @@ private Q_SLOTS:
                 QCOMPARE(hover(Spot[arg]), server_.url(Href[arg]).toString());  // and the page takes input
             } else if (name == "left" || name == "status") {
                 // Qt WebEngine sometimes stops reporting hover changes right after a load,
-                // so the test reports the pointer leaving the link itself.
+                // so the test reports the pointer leaving the link (or another text) itself.
                 QCursor::setPos(panel_->mapToGlobal(Spot["park"]));
                 Q_EMIT page()->linkHovered(arg);
             } else {  // a click; one on a link opens its address outside
