@@ -2,6 +2,7 @@
 // itself, and the exit question as this process shows it.
 #include "LoadRadioM.h"
 #include "MainM.h"
+#include "Tray.h"
 #include "clsRadio.h"
 #include "frmForma.h"
 #include "qt_translations.h"
@@ -67,6 +68,10 @@ private Q_SLOTS:
             tunings < 3 ? QTest::keyClick(MainForm()->ListPicture, Qt::Key_Return) : MainForm()->pMenuReStart->trigger();
             QTRY_COMPARE(streams.requests(station), tunings);
         }
+        // Each tuning names the station in the title and the tray's tooltip and asks for an ad.
+        QVERIFY(MainForm()->windowTitle().endsWith(u": "_s + Radio().List(NomerSel, 1)));
+        QCOMPARE(MainForm()->findChild<QSystemTrayIcon*>()->toolTip(), TrayCutTip(MainForm()->windowTitle()));
+        QTRY_VERIFY(!streams.requests().filter(u"/ad/"_s).isEmpty());
         MainForm()->pMenuHideShow_Click();
         QString seen;
         QTimer poll;  // the question shows inside close()
