@@ -53,9 +53,11 @@ PlaybackEngine::~PlaybackEngine() = default;
 namespace {
 // Of the two MP3 decoders Debian ranks alike, GStreamer takes libav's by name; loading it maps
 // libavcodec, libavfilter and a hundred libraries behind them (some 30 MB for one radio
-// stream). libmpg123 decodes the same streams alone.
+// stream). libmpg123 decodes the same streams alone. Ranks the user set are left as they are.
 void PreferLeanMp3Decoder()
 {
+    if (qEnvironmentVariableIsSet("GST_PLUGIN_FEATURE_RANK"))
+        return;
     GstRegistry* const registry = gst_registry_get();
     GstPluginFeature* const lean = gst_registry_lookup_feature(registry, "mpg123audiodec");
     GstPluginFeature* const heavy = gst_registry_lookup_feature(registry, "avdec_mp3");
