@@ -9,7 +9,7 @@ by side with their peers and targets:
   - threads after the first tuning and after 30 more;
   - CPU % of one core over 20 s of play against gst-launch-1.0 playbin.
 Not a test. Usage: bench/program_bench.py [--runs N] [--tunings N] [--no-build]"""
-import argparse, array, os, shutil, signal, statistics, subprocess, sys, tempfile, time
+import argparse, array, os, shutil, signal, statistics, struct, subprocess, sys, tempfile, time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 STREAM = 'http://127.0.0.1:8701/stream'
@@ -84,6 +84,29 @@ def read(path):
 def pss_kib(pids):
     return sum(int(line.split()[1]) for p in pids for line in read('/proc/%d/smaps_rollup' % p).splitlines()
                if line.startswith('Pss:'))
+
+
+def unique_kib(pids):
+    """The tree's resident pages, each counted once (from /proc/<pid>/pagemap, as root): its PSS
+    with no other process sharing a page. PSS itself falls when other programs map the same
+    libraries (other Qt WebEngine programs on a shared machine), this does not."""
+    frames, span = set(), None
+    for p in pids:
+        try:
+            lines = read('/proc/%d/smaps' % p).splitlines()
+            pagemap = open('/proc/%d/pagemap' % p, 'rb')
+        except OSError:
+            continue
+        with pagemap:
+            for line in lines:
+                f = line.split()
+                if f and not f[0].endswith(':'):
+                    span = [int(x, 16) // 4096 for x in f[0].split('-')]
+                elif f and f[0] == 'Rss:' and int(f[1]) and span:
+                    pagemap.seek(span[0] * 8)
+                    frames.update(e & ((1 << 55) - 1) for (e,) in
+                                  struct.iter_unpack('<Q', pagemap.read((span[1] - span[0]) * 8)) if e >> 63)
+    return 4 * len(frames) if frames and max(frames) else 0  # frame numbers read as 0 without root
 
 
 def threads(pid):
@@ -221,6 +244,7 @@ def run(args, tolva, bare, watch, work):
     sound = wait_playing(pulse, 30)  # the figures are taken while it plays, if it does
     time.sleep(10)
     playing_pss = pss_kib(tree(p.pid))
+    playing_unique = unique_kib(tree(p.pid))
     playing_threads = threads(p.pid)
     playing_tree_threads = sum(threads(q) for q in tree(p.pid))
     playing_procs = len(tree(p.pid))
@@ -233,6 +257,7 @@ def run(args, tolva, bare, watch, work):
     after_sound = wait_playing(pulse, 30)
     time.sleep(10)
     after_pss = pss_kib(tree(p.pid))
+    after_unique = unique_kib(tree(p.pid))
     after_threads = threads(p.pid)
     after_tree_threads = sum(threads(q) for q in tree(p.pid))
     title = subprocess.run(['xdotool', 'getwindowname', wid], env=env, capture_output=True, text=True).stdout.strip()
@@ -246,6 +271,7 @@ def run(args, tolva, bare, watch, work):
     pb_sound = wait_playing(pulse, 30)
     time.sleep(10)
     pb_pss = pss_kib(tree(pb.pid))
+    pb_unique = unique_kib(tree(pb.pid))
     pb_cpu = cpu_percent(pb.pid, 20)
     stop(pb)
     stop(server)
@@ -266,6 +292,10 @@ def run(args, tolva, bare, watch, work):
         playing_pss / pb_pss))
     print('%-42s %9.1f MB %12s %8.1f%%  growth <= 5 %%' % (
         'PSS after %d more tunings' % args.tunings, mb(after_pss), '', growth))
+    if playing_unique and pb_unique:
+        print('%-42s %9.1f MB %9.1f MB %8.2fx  (PSS if nothing else shared its pages; after the tunings: %.1f MB)' % (
+            'the same, pages counted once in the tree', mb(playing_unique), mb(pb_unique),
+            playing_unique / pb_unique, mb(after_unique)))
     print('%-42s %12d %12s %9s  back where they were' % ('threads, program, after the first tuning',
                                                         playing_threads, '', ''))
     print('%-42s %12d %12s %+9d' % ('threads, program, after %d more' % args.tunings, after_threads, '',

@@ -50,6 +50,26 @@ PlaybackEngine::PlaybackEngine(QObject* parent)
 
 PlaybackEngine::~PlaybackEngine() = default;
 
+namespace {
+// Of the two MP3 decoders Debian ranks alike, GStreamer takes libav's by name; loading it maps
+// libavcodec, libavfilter and a hundred libraries behind them (some 30 MB for one radio
+// stream). libmpg123 decodes the same streams alone. Ranks the user set are left as they are.
+void PreferLeanMp3Decoder()
+{
+    if (qEnvironmentVariableIsSet("GST_PLUGIN_FEATURE_RANK"))
+        return;
+    GstRegistry* const registry = gst_registry_get();
+    GstPluginFeature* const lean = gst_registry_lookup_feature(registry, "mpg123audiodec");
+    GstPluginFeature* const heavy = gst_registry_lookup_feature(registry, "avdec_mp3");
+    if (lean && heavy && gst_plugin_feature_get_rank(lean) <= gst_plugin_feature_get_rank(heavy))
+        gst_plugin_feature_set_rank(lean, gst_plugin_feature_get_rank(heavy) + 1);
+    if (lean)
+        gst_object_unref(lean);
+    if (heavy)
+        gst_object_unref(heavy);
+}
+}  // namespace
+
 void PlaybackEngine::prepare()
 {
     if (prepared_)
@@ -57,6 +77,7 @@ void PlaybackEngine::prepare()
     prepared_ = true;
     if (!gst_is_initialized())
         gst_init(nullptr, nullptr);
+    PreferLeanMp3Decoder();
     watchWakeUps();
 }
 
