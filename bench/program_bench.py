@@ -198,6 +198,10 @@ def run(args, tolva, bare, watch, work):
     env['QT_QPA_PLATFORM'] = 'xcb'
     if os.getuid() == 0:
         env['QTWEBENGINE_DISABLE_SANDBOX'] = '1'
+    # A desktop session has its bus; without one the program's D-Bus clients would launch one
+    # (dbus-launch) and wait for it before the first frame.
+    bus = spawn(['dbus-daemon', '--session', '--nofork', '--print-address'], env, stdout=subprocess.PIPE)
+    env['DBUS_SESSION_BUS_ADDRESS'] = bus.stdout.readline().decode().strip()
     spawn(['openbox', '--sm-disable'], env)
     wait_for(lambda: subprocess.run(['xprop', '-root', '_NET_SUPPORTING_WM_CHECK'], env=env, capture_output=True,
                                     text=True).stdout.count('window id') > 0, 10, 'openbox')
