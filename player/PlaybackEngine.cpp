@@ -180,7 +180,6 @@ void PlaybackEngine::setNetworkTimeout(int ms)
 {
     timeoutMs_ = std::max(100, ms);
     fetcher_->setTimeout(timeoutMs_);
-    deadline_.setInterval(timeoutMs_ * 3 / 2);
 }
 
 void PlaybackEngine::open()
@@ -203,7 +202,7 @@ void PlaybackEngine::open()
     }
     pending_.push_back({url});
     setState(attempt_ > 0 ? State::Reconnecting : State::Connecting);
-    deadline_.start();
+    deadline_.start(timeoutMs_ * 3 / 2);
     tryNext();
 }
 
@@ -305,6 +304,9 @@ void PlaybackEngine::onSessionEvent(quint64 id, const SessionEvent& event)
     case SessionEvent::Kind::Buffering:
         if (state_ == State::Playing)
             ++underruns_;
+        // A refill that gains nothing for the network timeout is as good as a dropped link;
+        // one whose end is held in the paused output would otherwise never say so.
+        deadline_.start(timeoutMs_);
         setBuffering(event.percent);
         setState(State::Buffering);
         break;
@@ -367,7 +369,8 @@ void PlaybackEngine::onSessionError(const SessionEvent& event)
     tryNext();
 }
 
-// Nothing heard within the deadline: a server that trickles is treated as one that is down.
+// Nothing heard within the deadline, or a refill stalled: a server that trickles is treated as
+// one that is down.
 void PlaybackEngine::onDeadline()
 {
     fetcher_->cancel();

@@ -130,7 +130,7 @@ private:
     bool everPlayed_ = false;
     int underruns_ = 0;
 
-    QTimer deadline_;         // from URL to the first sound
+    QTimer deadline_;         // from URL to the first sound; then from each step of a refill
     QTimer reconnectTimer_;
     QElapsedTimer playingSince_;
     int attempt_ = 0;
