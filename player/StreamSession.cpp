@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <condition_variable>
 #include <deque>
@@ -30,6 +31,11 @@ constexpr guint64 CushionMax = 30 * GST_SECOND;
 // to stall once, because each wait leaves more in reserve.
 constexpr guint64 CushionTargets[] = {1 * GST_SECOND, 2 * GST_SECOND, 4 * GST_SECOND,
                                       8 * GST_SECOND};
+// While the output has this much ahead, the source waits before its next read, so that what a
+// server sends in many small writes is read in a few large ones.
+// What stays ahead covers a late wake on a busy machine.
+constexpr GstClockTime HoldMargin = 300 * GST_MSECOND;
+constexpr GstClockTime HoldLongest = 400 * GST_MSECOND;
 // A session whose thread has not ended this long after it was dropped is reported, once.
 constexpr int TeardownGraceMs = 5000;
 
@@ -67,6 +73,8 @@ struct StreamSession::Shared {
     std::atomic<bool> firstAfterDry{false};
     std::atomic<guint64> handedUntil{0};   // running time up to which the sink has audio
     GstSegment segment;                    // of the cushion's output; its streaming thread only
+    std::mutex holdMutex;              // the source's wait between reads
+    std::condition_variable holdWake;
     std::recursive_mutex clockMutex;   // dryCheck, and the elements while a check runs
     GstClockID dryCheck = nullptr;
     bool counted = false;   // among the abandoned; under postMutex
@@ -310,6 +318,38 @@ GstPadProbeReturn onCushionIn(GstPad*, GstPadProbeInfo*, gpointer data)
     return GST_PAD_PROBE_OK;
 }
 
+// How long the output can play from what it holds: the sink's share and the cushion's.
+GstClockTime aheadOfOutput(Shared* s)
+{
+    GstClock* clock = gst_element_get_clock(s->pipeline);
+    if (!clock)
+        return 0;
+    const GstClockTime now = gst_clock_get_time(clock);
+    gst_object_unref(clock);
+    const GstClockTime latency = GST_IS_BASE_SINK(s->sink) ? gst_base_sink_get_latency(GST_BASE_SINK(s->sink)) : 0;
+    const GstClockTime end = gst_element_get_base_time(s->pipeline) + s->handedUntil + latency;
+    guint64 queued = 0;
+    g_object_get(s->cushion, "current-level-time", &queued, nullptr);
+    return (end > now ? end - now : 0) + queued;
+}
+
+// On the source's thread, after each read while playing: read again only when the output needs
+// it. Each read of a few bytes wakes the network, the source and every queue behind them; what
+// waits meanwhile gathers in the socket and comes in one read.
+GstPadProbeReturn onSourceRead(GstPad*, GstPadProbeInfo*, gpointer data)
+{
+    Shared* s = static_cast<std::shared_ptr<Shared>*>(data)->get();
+    if (!s->played || s->refilling || s->dropped)
+        return GST_PAD_PROBE_OK;
+    const GstClockTime ahead = aheadOfOutput(s);
+    if (ahead <= HoldMargin + 100 * GST_MSECOND)
+        return GST_PAD_PROBE_OK;
+    const auto wait = std::chrono::nanoseconds(std::min(ahead - HoldMargin, HoldLongest));
+    std::unique_lock lock(s->holdMutex);
+    s->holdWake.wait_for(lock, wait, [s] { return s->dropped || s->refilling; });
+    return GST_PAD_PROBE_OK;
+}
+
 // --- opening -----------------------------------------------------------------------------
 
 // The desktop's output as it is now: a sound server started after the program is found at the
@@ -486,6 +526,7 @@ GstPadProbeReturn onSourceOut(GstPad* pad, GstPadProbeInfo* info, gpointer data)
 struct SourceSetup {
     guint timeout;
     bool typeHint;
+    std::shared_ptr<Shared> session;
 };
 
 void onSourceSetup(GstElement*, GstElement* source, gpointer data)
@@ -501,6 +542,11 @@ void onSourceSetup(GstElement*, GstElement* source, gpointer data)
         g_object_set(source, "retries", 0, nullptr);
     if (g_object_class_find_property(klass, "user-agent"))
         g_object_set(source, "user-agent", "Tolva/7.3", nullptr);
+    if (GstPad* pad = gst_element_get_static_pad(source, "src")) {
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, onSourceRead, new std::shared_ptr<Shared>(setup->session),
+                          [](gpointer p) { delete static_cast<std::shared_ptr<Shared>*>(p); });
+        gst_object_unref(pad);
+    }
     if (setup->typeHint && g_object_class_find_property(klass, "iradio-mode")) {
         if (GstPad* pad = gst_element_get_static_pad(source, "src")) {
             gst_pad_add_probe(pad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
@@ -591,7 +637,7 @@ void run(std::shared_ptr<Shared> s, QByteArray uri, GstElement* customSink,
                  "buffer-duration", gint64(NetworkQueueDuration), "buffer-size", NetworkQueueBytes,
                  "audio-sink", s->output, nullptr);
     g_signal_connect_data(playbin, "source-setup", G_CALLBACK(onSourceSetup),
-                          new SourceSetup{guint(std::max(1, options.timeoutSeconds)), options.typeHint},
+                          new SourceSetup{guint(std::max(1, options.timeoutSeconds)), options.typeHint, s},
                           [](gpointer p, GClosure*) { delete static_cast<SourceSetup*>(p); },
                           GConnectFlags(0));
 
@@ -619,6 +665,7 @@ void run(std::shared_ptr<Shared> s, QByteArray uri, GstElement* customSink,
             s->lastPercent = 0;
             s->firstAfterDry = true;
             s->refilling = true;
+            s->holdWake.notify_all();
             // The queue now holds back until it has the target; "running" says when.
             g_object_set(s->cushion, "min-threshold-time", guint64(s->target), nullptr);
             gst_element_set_state(playbin, GST_STATE_PAUSED);
@@ -648,6 +695,10 @@ void run(std::shared_ptr<Shared> s, QByteArray uri, GstElement* customSink,
     {
         const std::lock_guard lock(s->clockMutex);
         s->dropped = true;
+        {
+            const std::lock_guard hold(s->holdMutex);
+            s->holdWake.notify_all();
+        }
         if (s->dryCheck) {
             gst_clock_id_unschedule(s->dryCheck);
             gst_clock_id_unref(s->dryCheck);
