@@ -181,6 +181,13 @@ GstBusSyncReply onBusMessage(GstBus*, GstMessage* message, gpointer data)
 
 void scheduleDryCheck(Shared* s, const std::shared_ptr<Shared>& keep);
 
+// Clock time at which the sink will have played all it was given.
+GstClockTime sinkRunsOutAt(Shared* s)
+{
+    const GstClockTime latency = GST_IS_BASE_SINK(s->sink) ? gst_base_sink_get_latency(GST_BASE_SINK(s->sink)) : 0;
+    return gst_element_get_base_time(s->pipeline) + s->handedUntil + latency;
+}
+
 // On the clock's thread, when the sink would have played everything it was given.
 gboolean onDryCheck(GstClock*, GstClockTime, GstClockID, gpointer data)
 {
@@ -203,9 +210,7 @@ gboolean onDryCheck(GstClock*, GstClockTime, GstClockID, gpointer data)
         return TRUE;
     const GstClockTime now = gst_clock_get_time(clock);
     gst_object_unref(clock);
-    const GstClockTime base = gst_element_get_base_time(s->pipeline);
-    const GstClockTime latency = GST_IS_BASE_SINK(s->sink) ? gst_base_sink_get_latency(GST_BASE_SINK(s->sink)) : 0;
-    if (now < base + s->handedUntil + latency) {
+    if (now < sinkRunsOutAt(s)) {
         scheduleDryCheck(s, keep);   // more came, and went straight through: watch its end
         return TRUE;
     }
@@ -223,9 +228,7 @@ void scheduleDryCheck(Shared* s, const std::shared_ptr<Shared>& keep)
         s->dryCheckPending = false;
         return;
     }
-    const GstClockTime latency = GST_IS_BASE_SINK(s->sink) ? gst_base_sink_get_latency(GST_BASE_SINK(s->sink)) : 0;
-    const GstClockTime at = gst_element_get_base_time(s->pipeline) + s->handedUntil + latency;
-    GstClockID id = gst_clock_new_single_shot_id(clock, at);
+    GstClockID id = gst_clock_new_single_shot_id(clock, sinkRunsOutAt(s));
     gst_object_unref(clock);
     s->dryCheck = gst_clock_id_ref(id);
     gst_clock_id_wait_async(id, onDryCheck, new std::shared_ptr<Shared>(keep),
@@ -326,8 +329,7 @@ GstClockTime aheadOfOutput(Shared* s)
         return 0;
     const GstClockTime now = gst_clock_get_time(clock);
     gst_object_unref(clock);
-    const GstClockTime latency = GST_IS_BASE_SINK(s->sink) ? gst_base_sink_get_latency(GST_BASE_SINK(s->sink)) : 0;
-    const GstClockTime end = gst_element_get_base_time(s->pipeline) + s->handedUntil + latency;
+    const GstClockTime end = sinkRunsOutAt(s);
     guint64 queued = 0;
     g_object_get(s->cushion, "current-level-time", &queued, nullptr);
     return (end > now ? end - now : 0) + queued;
