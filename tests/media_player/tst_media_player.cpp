@@ -1,5 +1,5 @@
-// The control bar as a view of the engine (what it plays is tst_player's): its volume and mute
-// are heard at the real output, it follows the engine, and what a server sends is shown as
+// The control bar as a view of the engine (what it plays is tst_player's): its icons, its volume
+// and mute heard at the real output, it follows the engine, and what a server sends is shown as
 // text, also in the tooltip.
 #include "MediaPlayer.h"
 #include "PlaybackEngine.h"
@@ -34,7 +34,13 @@ private Q_SLOTS:
         auto* slider = player.findChild<QSlider*>(QStringLiteral("volume"));
         auto* mute = player.findChild<QToolButton*>(QStringLiteral("mute"));
         auto* status = player.findChild<QLabel*>(QStringLiteral("status"));
-        QVERIFY(slider && mute && status);
+        auto* playStop = player.findChild<QToolButton*>(QStringLiteral("playStop"));
+        QVERIFY(slider && mute && status && playStop);
+        // The buttons' icons follow the bar's first frame, in the places the buttons had there.
+        player.show();
+        const QList<QRect> places{playStop->geometry(), mute->geometry()};
+        QTRY_VERIFY(!playStop->icon().isNull() && !mute->icon().isNull());
+        QCOMPARE(QList<QRect>({playStop->geometry(), mute->geometry()}), places);
         player.setURL(server.url(QStringLiteral("/icy")));
         QTRY_VERIFY_WITH_TIMEOUT(heard.secondsHeard() > 1.0, 10000);
         const double full = heard.level();
