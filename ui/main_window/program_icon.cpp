@@ -1,6 +1,7 @@
 #include "program_icon.h"
 
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QtMath>
 
 // The resource file is compiled into this static library; make sure the
@@ -46,7 +47,14 @@ QPixmap ProgramPixmap()
             size = candidate;
             break;
         }
-    QIcon one;
-    one.addFile(fileOf(size), QSize(size, size));
-    return one.pixmap(QSize(32, 32), ratio);
+    // Read as the PNG it is: a reader left to guess the format loads every
+    // image format plugin to ask it.
+    QImageReader reader(fileOf(size), "png");
+    reader.setAutoDetectImageFormat(false);
+    QImage image = reader.read();
+    if (image.width() != wanted)
+        image = image.scaled(wanted, wanted, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QPixmap picture = QPixmap::fromImage(image);
+    picture.setDevicePixelRatio(ratio);
+    return picture;
 }
