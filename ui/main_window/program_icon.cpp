@@ -4,6 +4,8 @@
 #include <QImageReader>
 #include <QtMath>
 
+#include <iterator>
+
 // The resource file is compiled into this static library; make sure the
 // linker keeps it. Outside any namespace, as Q_INIT_RESOURCE declares a function.
 static void initResources()
