@@ -172,6 +172,8 @@ def main():
     ap.add_argument('--tunings', type=int, default=30)
     ap.add_argument('--build-dir', default=os.path.join(ROOT, 'build-bench'))
     ap.add_argument('--no-build', action='store_true')
+    ap.add_argument('--startup-only', action='store_true', help='only the start-up runs and their lines')
+    ap.add_argument('--against', metavar='BUILD_DIR', help="another build's tolva, started in the same runs")
     args = ap.parse_args()
     if not args.no_build:
         build(args.build_dir)
@@ -221,16 +223,23 @@ def run(args, tolva, bare, watch, work):
     ini = os.path.join(os.path.dirname(tolva), 'Tolva.ini')
 
     # Start-up: bare window and program in turn, each ended once its red is seen.
-    bare_s, tolva_s, bare_cpu, tolva_cpu = [], [], [], []
+    bare_s, tolva_s, bare_cpu, tolva_cpu, other_s, other_cpu = [], [], [], [], [], []
+    starts = [(bare, bare_s, bare_cpu), (tolva, tolva_s, tolva_cpu)]
+    if args.against:
+        starts.append((os.path.join(args.against, 'bin', 'tolva'), other_s, other_cpu))
     for _ in range(args.runs):
-        for cmd, times, cpus in ((bare, bare_s, bare_cpu), (tolva, tolva_s, tolva_cpu)):
-            if os.path.exists(ini):
-                os.remove(ini)  # first run: row 1 highlighted
+        for cmd, times, cpus in starts:
+            stored = os.path.join(os.path.dirname(cmd), 'Tolva.ini')
+            if os.path.exists(stored):
+                os.remove(stored)  # first run: row 1 highlighted
             s, c, p = first_band(watch, [cmd], env)
             times.append(s)
             cpus.append(c)
             stop(p)
             time.sleep(0.5)
+    if args.startup_only:
+        print_startup(args, tolva_s, bare_s, tolva_cpu, bare_cpu, other_s, other_cpu)
+        return
 
     # Play: the program as a user starts it; Enter tunes row 1.
     if os.path.exists(ini):
@@ -281,16 +290,8 @@ def run(args, tolva, bare, watch, work):
     stop(server)
 
     mb = lambda kib: kib / 1024.0
-    start_t, bare_t = statistics.median(tolva_s), statistics.median(bare_s)
     growth = 100.0 * (after_pss - playing_pss) / playing_pss
-    print('Tolva, whole program (%s); machine load while measuring: %s' % (title, ' '.join(
-        read('/proc/loadavg').split()[:3])))
-    print('%-42s %12s %12s %9s  %s' % ('figure', 'tolva', 'peer', 'ratio', 'target'))
-    print('%-42s %10.3f s %10.3f s %8.2fx  <= 1.30x bare window' % (
-        'start to list drawn (median of %d)' % args.runs, start_t, bare_t, start_t / bare_t))
-    print('%-42s %10.3f s %10.3f s %8.2fx  (CPU time used by then; steadier on a busy machine)' % (
-        'CPU time to list drawn (median)', statistics.median(tolva_cpu), statistics.median(bare_cpu),
-        statistics.median(tolva_cpu) / max(statistics.median(bare_cpu), 0.01)))
+    print_startup(args, tolva_s, bare_s, tolva_cpu, bare_cpu, other_s, other_cpu, title, runs_at_end=False)
     print('%-42s %9.1f MB %9.1f MB %8.2fx  <= 180 MB' % (
         'PSS of the tree, 10 s into play (%d procs)' % playing_procs, mb(playing_pss), mb(pb_pss),
         playing_pss / pb_pss))
@@ -310,8 +311,32 @@ def run(args, tolva, bare, watch, work):
         'CPU of one core over 20 s of play', cpu, pb_cpu, cpu / pb_cpu if pb_cpu else float('inf')))
     print('%-42s %12.0f %12.0f  (RMS at the null sink; 0: silent for 30 s; after the tunings: %.0f)' % (
         'sound', sound, pb_sound, after_sound))
-    print('start-up runs, s: tolva %s; bare %s' % (' '.join('%.3f' % s for s in tolva_s),
-                                                  ' '.join('%.3f' % s for s in bare_s)))
+    print_runs(tolva_s, bare_s, other_s)
+
+
+def print_startup(args, tolva_s, bare_s, tolva_cpu, bare_cpu, other_s, other_cpu, title='start-up only',
+                  runs_at_end=True):
+    bare_t, bare_c = statistics.median(bare_s), max(statistics.median(bare_cpu), 0.01)
+    print('Tolva, whole program (%s); machine load while measuring: %s' % (title, ' '.join(
+        read('/proc/loadavg').split()[:3])))
+    print('%-42s %12s %12s %9s  %s' % ('figure', 'tolva', 'peer', 'ratio', 'target'))
+    for name, times, cpus in (('', tolva_s, tolva_cpu), (', --against', other_s, other_cpu)):
+        if not times:
+            continue
+        start_t, cpu_t = statistics.median(times), statistics.median(cpus)
+        print('%-42s %10.3f s %10.3f s %8.2fx  <= 1.30x bare window' % (
+            'start to list drawn%s (median of %d)' % (name, args.runs), start_t, bare_t, start_t / bare_t))
+        print('%-42s %10.3f s %10.3f s %8.2fx  (CPU time used by then; steadier on a busy machine)' % (
+            'CPU time to list drawn%s (median)' % name, cpu_t, bare_c, cpu_t / bare_c))
+    if runs_at_end:
+        print_runs(tolva_s, bare_s, other_s)
+
+
+def print_runs(tolva_s, bare_s, other_s=()):
+    print('start-up runs, s: tolva %s; bare %s%s' % (' '.join('%.3f' % s for s in tolva_s),
+                                                    ' '.join('%.3f' % s for s in bare_s),
+                                                    '; --against ' + ' '.join('%.3f' % s for s in other_s)
+                                                    if other_s else ''))
 
 
 if __name__ == '__main__':

@@ -47,6 +47,6 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tolva maintainers <maintainers@tolva.exampl
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "qt6-qpa-plugins, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-plugins-ugly, gstreamer1.0-libav, gstreamer1.0-pulseaudio, gstreamer1.0-alsa, fonts-dejavu-core, fonts-liberation")
+  "qt6-qpa-plugins, libtotem-plparser18, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-plugins-ugly, gstreamer1.0-libav, gstreamer1.0-pulseaudio, gstreamer1.0-alsa, fonts-dejavu-core, fonts-liberation")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 include(CPack)

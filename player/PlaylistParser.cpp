@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QLibrary>
 #include <QTemporaryDir>
 
 #include <cctype>
@@ -76,9 +77,30 @@ const char* suffixFor(PlaylistKind kind)
     return "list";
 }
 
+// totem-pl-parser and what it pulls in (GIO, libxml2, libarchive) are loaded with
+// the first list, not with the program, whose start they would slow. Never unloaded.
+struct TotemCalls {
+    decltype(&totem_pl_parser_new) create = nullptr;
+    decltype(&totem_pl_parser_parse_with_base) parse = nullptr;
+};
+
+const TotemCalls& totem()
+{
+    static const TotemCalls calls = [] {
+        QLibrary library(QStringLiteral("totem-plparser"), 18);
+        TotemCalls found;
+        if (library.load()) {
+            found.create = reinterpret_cast<decltype(found.create)>(library.resolve("totem_pl_parser_new"));
+            found.parse = reinterpret_cast<decltype(found.parse)>(library.resolve("totem_pl_parser_parse_with_base"));
+        }
+        return found.create && found.parse ? found : TotemCalls{};
+    }();
+    return calls;
+}
+
 // totem-pl-parser is a GObject; this keeps its reference counted the RAII way.
 struct ParserRef {
-    TotemPlParser* p = totem_pl_parser_new();
+    TotemPlParser* p = totem().create();
     ~ParserRef() { g_object_unref(p); }
 };
 
@@ -187,7 +209,7 @@ PlaylistKind detectPlaylist(const QByteArray& contentType, const QUrl& url, cons
 
 QStringList parsePlaylist(const QByteArray& text, PlaylistKind kind, const QUrl& base)
 {
-    if (kind == PlaylistKind::None || text.trimmed().isEmpty() || hasOpenComment(text))
+    if (kind == PlaylistKind::None || text.trimmed().isEmpty() || hasOpenComment(text) || !totem().parse)
         return {};
     // The parser reads local files only; the original address is the base for relative entries.
     const QTemporaryDir dir;
@@ -207,7 +229,7 @@ QStringList parsePlaylist(const QByteArray& text, PlaylistKind kind, const QUrl&
     const QByteArray fileUri = QUrl::fromLocalFile(path).toEncoded();
     const QByteArray baseUri = base.toEncoded();
     const TotemPlParserResult parsed =
-        totem_pl_parser_parse_with_base(parser.p, fileUri.constData(), baseUri.constData(), FALSE);
+        totem().parse(parser.p, fileUri.constData(), baseUri.constData(), FALSE);
     if (parsed != TOTEM_PL_PARSER_RESULT_SUCCESS)
         return {};
     // Some formats resolve relative names against the file, not the base: put them back on

@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -41,7 +42,8 @@ void passOver(Step step)
 }
 
 // Runs work on the turn of the event loop after the one that put the window's
-// first frame on screen; it goes with the window.
+// first frame on screen, or a second after it was shown should no frame come
+// (a window manager that keeps it unmapped); it goes with the window.
 class AfterFirstFrame : public QObject {
 public:
     AfterFirstFrame(QWidget& window, std::function<void()> work)
@@ -49,10 +51,12 @@ public:
         , work_(std::move(work))
     {
         QWindow* const frame = window.windowHandle();
-        if (frame && !frame->isExposed())
+        if (frame && !frame->isExposed()) {
             frame->installEventFilter(this);
-        else
+            QTimer::singleShot(1000, this, [this] { run(); });
+        } else {
             QTimer::singleShot(0, this, [this] { run(); });
+        }
     }
 
 protected:
@@ -69,7 +73,10 @@ protected:
 private:
     void run()
     {
-        work_();
+        if (!work_)
+            return;
+        const auto work = std::exchange(work_, nullptr);
+        work();
         deleteLater();
     }
 
@@ -95,16 +102,16 @@ void Main()
         form->show();
     });
     passOver([] { openForm().ShowRadio(); });
+    // The tray icon, the desktop's media controls (both over the session bus) and
+    // the player's engine are not needed to draw the window: they come once the
+    // list is on screen, the icon first.
     passOver([] {
         frmForma& f = openForm();
-        TrayAdd(*f.picIcon, *f.pMenu, ProgramTitle());
-    });
-    passOver([] { MediaKeysAdd(openForm()); });
-    // The player's engine is not needed to draw the window; it is made
-    // ready for the first tuning once the list is on screen.
-    passOver([] {
-        frmForma& f = openForm();
-        new AfterFirstFrame(f, [&f] { f.WindowsMediaPlayer->engine().prepare(); });
+        new AfterFirstFrame(f, [&f] {
+            passOver([&f] { TrayAdd(*f.picIcon, *f.pMenu, ProgramTitle()); });
+            passOver([&f] { MediaKeysAdd(f); });
+            passOver([&f] { f.WindowsMediaPlayer->engine().prepare(); });
+        });
     });
     passOver([] { FormVisible = -1; });
 }

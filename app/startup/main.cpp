@@ -5,8 +5,15 @@
 
 #include <QApplication>
 
+#include <fontconfig/fontconfig.h>
+
+#include <thread>
+
 int main(int argc, char* argv[])
 {
+    // Fontconfig reads its configuration (several milliseconds) while Qt starts
+    // up, so the window's first text finds it loaded.
+    const std::jthread fonts([] { FcInit(); });
     SetAdBrowserSwitches();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolva"));

@@ -139,7 +139,8 @@ private Q_SLOTS:
 
     // Twice as large on screen, every built-in station row drawn in the screen's own pixels
     // rather than enlarged, clear of the scrollbar; 14 rows shown inside the viewport's border,
-    // which cuts off the last separator; the 64-pixel icon where 32 logical pixels show.
+    // which cuts off the last separator; the 64-pixel icon where 32 logical pixels show, the
+    // other sizes set after the first frame.
     void builtInListAndCommands()
     {
         if (QGuiApplication::platformName() != u"xcb")
@@ -181,6 +182,7 @@ private Q_SLOTS:
 
         QImage big = QImage(QStringLiteral(":/tolva/tolva-64.png")).convertToFormat(QImage::Format_ARGB32_Premultiplied);
         big.setDevicePixelRatio(2);
+        QTRY_COMPARE(window->windowIcon().availableSizes().size(), 8);  // every size, once drawn
         for (const QPixmap& icon : {window->windowIcon().pixmap(QSize(32, 32)), window->picIcon->pixmap()})
             QCOMPARE(icon.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), big);
 

@@ -1,5 +1,5 @@
-// The control bar as a view of the engine (what it plays is tst_player's): its volume and mute
-// are heard at the real output, it follows the engine, and what a server sends is shown as
+// The control bar as a view of the engine (what it plays is tst_player's): its icons, its volume
+// and mute heard at the real output, it follows the engine, and what a server sends is shown as
 // text, also in the tooltip.
 #include "MediaPlayer.h"
 #include "PlaybackEngine.h"
@@ -34,7 +34,12 @@ private Q_SLOTS:
         auto* slider = player.findChild<QSlider*>(QStringLiteral("volume"));
         auto* mute = player.findChild<QToolButton*>(QStringLiteral("mute"));
         auto* status = player.findChild<QLabel*>(QStringLiteral("status"));
-        QVERIFY(slider && mute && status);
+        auto* playStop = player.findChild<QToolButton*>(QStringLiteral("playStop"));
+        QVERIFY(slider && mute && status && playStop);
+        player.show();  // the icons follow the first frame; the buttons stay where they were drawn
+        const QRect places[] = {playStop->geometry(), mute->geometry()};
+        QTRY_VERIFY(!playStop->icon().isNull() && !mute->icon().isNull());
+        QVERIFY(playStop->geometry() == places[0] && mute->geometry() == places[1]);
         player.setURL(server.url(QStringLiteral("/icy")));
         QTRY_VERIFY_WITH_TIMEOUT(heard.secondsHeard() > 1.0, 10000);
         const double full = heard.level();

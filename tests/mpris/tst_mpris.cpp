@@ -92,7 +92,7 @@ private Q_SLOTS:
         frmForma* const form = MainForm();
         QVERIFY(form);
         form->usrReklamaX1->setReklamaURL(u"http://127.0.0.1:1/"_s);  // the ads: tests/startup
-        QCOMPARE(status(), u"Stopped"_s);
+        QTRY_COMPARE(status(), u"Stopped"_s);  // published once the window is drawn
         QCOMPARE(trackId(), u"/org/mpris/MediaPlayer2/TrackList/NoTrack"_s);
 
         // Next tunes the row below: playing, the server's title with the station as artist.

@@ -59,6 +59,7 @@ private Q_SLOTS:
     {
         QVERIFY(LoadQtTranslations(QLocale(QLocale::Russian, QLocale::Russia)));
         Main();
+        QTRY_VERIFY(TrayData.icon);  // up once the window is drawn
         StreamServer streams;  // answers 404: each tuning asks once and stays in error
         QVERIFY(streams.start() != 0);
         LoadRadio(StreamHosts{streams.host(), streams.host(), streams.host()});

@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
+#include <QTimer>
 #include <QWheelEvent>
 
 frmForma::frmForma(QWidget* parent)
@@ -22,7 +23,8 @@ frmForma::frmForma(QWidget* parent)
                               | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
     setWindowTitle(ProgramTitle());
-    setWindowIcon(ProgramIcon());
+    // One size now; the rest, for the desktop's other places, after the first frame.
+    setWindowIcon(ProgramPixmap());
     buildControls();
     buildMenus();
 
@@ -87,7 +89,7 @@ void frmForma::buildControls()
 
     picIcon = new QLabel(client);
     picIcon->setGeometry(0, 16, 36, 36);
-    picIcon->setPixmap(ProgramPixmap());
+    picIcon->setPixmap(windowIcon().pixmap(QSize(32, 32)));
     picIcon->setVisible(false);
 
     usrReklamaX1 = new usrReklamaX(client);
@@ -161,6 +163,15 @@ void frmForma::showEvent(QShowEvent* event)
         }
     }
     QMainWindow::showEvent(event);
+}
+
+void frmForma::paintEvent(QPaintEvent* event)
+{
+    if (!iconComplete_) {
+        iconComplete_ = true;
+        QTimer::singleShot(0, this, [this] { setWindowIcon(ProgramIcon()); });
+    }
+    QMainWindow::paintEvent(event);
 }
 
 bool frmForma::eventFilter(QObject* watched, QEvent* event)

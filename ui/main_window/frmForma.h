@@ -82,6 +82,7 @@ public Q_SLOTS:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
@@ -99,5 +100,6 @@ private:
     QWidget* viewport_ = nullptr;  // picBox's client area, the parent of ListPicture
     std::function<qint32()> exitRoutine_;
     bool centred_ = false;
+    bool iconComplete_ = false;  // every size of the icon is set, or about to be
     bool tuned_ = false;  // a station has been tuned since start
 };

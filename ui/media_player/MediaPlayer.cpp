@@ -7,6 +7,7 @@
 #include <QSlider>
 #include <QStyle>
 #include <QTextDocument>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -89,17 +90,31 @@ void MediaPlayer::onPlayStop()
         engine_->stop();
 }
 
+void MediaPlayer::paintEvent(QPaintEvent* event)
+{
+    // The icons come from the desktop's icon theme, which takes a search: the
+    // bar's first frame goes without them (the buttons keep their size), they
+    // follow on the next turn.
+    if (!iconsDue_) {
+        iconsDue_ = true;
+        QTimer::singleShot(0, this, &MediaPlayer::refresh);
+    }
+    QWidget::paintEvent(event);
+}
+
 void MediaPlayer::refresh()
 {
     const PlaybackEngine::State s = engine_->state();
     const bool idle = s == PlaybackEngine::State::Stopped || s == PlaybackEngine::State::Error;
-    playStop_->setIcon(style()->standardIcon(idle ? QStyle::SP_MediaPlay : QStyle::SP_MediaStop));
+    if (iconsDue_)
+        playStop_->setIcon(style()->standardIcon(idle ? QStyle::SP_MediaPlay : QStyle::SP_MediaStop));
     playStop_->setToolTip(idle ? QStringLiteral("Воспроизвести") : QStringLiteral("Остановить"));
     playStop_->setEnabled(!idle || !engine_->url().isEmpty());
     const bool muted = engine_->isMuted();
     if (mute_->isChecked() != muted)
         mute_->setChecked(muted);
-    mute_->setIcon(style()->standardIcon(muted ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
+    if (iconsDue_)
+        mute_->setIcon(style()->standardIcon(muted ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
     mute_->setToolTip(muted ? QStringLiteral("Включить звук") : QStringLiteral("Выключить звук"));
     const QString text = engine_->statusText();
     if (status_->text() == text)

@@ -23,6 +23,9 @@ public:
     PlaybackEngine& engine() const { return *engine_; }
     QString statusLine() const;        // as shown
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     void refresh();
     void onPlayStop();
@@ -32,4 +35,5 @@ private:
     QToolButton* mute_;
     QSlider* volume_;
     QLabel* status_;
+    bool iconsDue_ = false;  // painted once: the buttons show their icons
 };
