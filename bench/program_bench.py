@@ -124,10 +124,11 @@ def cpu_ticks(pids):
 
 
 def cpu_percent(pid, seconds):
+    """CPU % of the tree, and of its first process alone."""
     before = {p: cpu_ticks([p]) for p in tree(pid)}
     time.sleep(seconds)
-    used = sum(cpu_ticks([p]) - before.get(p, 0) for p in tree(pid))
-    return 100.0 * used / TICK / seconds
+    used = {p: cpu_ticks([p]) - before.get(p, 0) for p in tree(pid)}
+    return (100.0 * sum(used.values()) / TICK / seconds, 100.0 * used.get(pid, 0) / TICK / seconds)
 
 
 def loudness(pulse_dir):
@@ -261,7 +262,7 @@ def run(args, tolva, bare, watch, work):
     playing_threads = threads(p.pid)
     playing_tree_threads = sum(threads(q) for q in tree(p.pid))
     playing_procs = len(tree(p.pid))
-    cpu = cpu_percent(p.pid, 20)
+    cpu, cpu_main = cpu_percent(p.pid, 20)
     for i in range(args.tunings):
         key('Down' if i % 2 == 0 else 'Up', 'Return')
         time.sleep(1.5)
@@ -285,7 +286,7 @@ def run(args, tolva, bare, watch, work):
     time.sleep(10)
     pb_pss = pss_kib(tree(pb.pid))
     pb_unique = unique_kib(tree(pb.pid))
-    pb_cpu = cpu_percent(pb.pid, 20)
+    pb_cpu = cpu_percent(pb.pid, 20)[0]
     stop(pb)
     stop(server)
 
@@ -307,8 +308,8 @@ def run(args, tolva, bare, watch, work):
                                     after_threads - playing_threads))
     print('%-42s %12d %12s %+9d' % ('threads, whole tree, first -> after', after_tree_threads, '',
                                     after_tree_threads - playing_tree_threads))
-    print('%-42s %10.2f %% %10.2f %% %8.2fx  <= 2.00x playbin' % (
-        'CPU of one core over 20 s of play', cpu, pb_cpu, cpu / pb_cpu if pb_cpu else float('inf')))
+    print('%-42s %10.2f %% %10.2f %% %8.2fx  <= 2.00x playbin (the program alone: %.2f %%)' % (
+        'CPU of one core over 20 s of play', cpu, pb_cpu, cpu / pb_cpu if pb_cpu else float('inf'), cpu_main))
     print('%-42s %12.0f %12.0f  (RMS at the null sink; 0: silent for 30 s; after the tunings: %.0f)' % (
         'sound', sound, pb_sound, after_sound))
     print_runs(tolva_s, bare_s, other_s)
