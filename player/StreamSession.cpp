@@ -31,9 +31,10 @@ constexpr guint64 CushionMax = 30 * GST_SECOND;
 // to stall once, because each wait leaves more in reserve.
 constexpr guint64 CushionTargets[] = {1 * GST_SECOND, 2 * GST_SECOND, 4 * GST_SECOND,
                                       8 * GST_SECOND};
-// While the output has this much ahead, the source waits before its next read, so that what a
-// server sends in many small writes is read in a few large ones.
-// What stays ahead covers a late wake on a busy machine.
+// With more than HoldFrom ahead of the output, the source waits before its next read until
+// HoldMargin is left, at most HoldLongest, so that what a server sends in many small writes is
+// read in a few large ones. The margin covers a late wake on a busy machine.
+constexpr GstClockTime HoldFrom = 400 * GST_MSECOND;
 constexpr GstClockTime HoldMargin = 300 * GST_MSECOND;
 constexpr GstClockTime HoldLongest = 400 * GST_MSECOND;
 // A session whose thread has not ended this long after it was dropped is reported, once.
@@ -344,7 +345,7 @@ GstPadProbeReturn onSourceRead(GstPad*, GstPadProbeInfo*, gpointer data)
     if (!s->played || s->refilling || s->dropped)
         return GST_PAD_PROBE_OK;
     const GstClockTime ahead = aheadOfOutput(s);
-    if (ahead <= HoldMargin + 100 * GST_MSECOND)
+    if (ahead <= HoldFrom)
         return GST_PAD_PROBE_OK;
     const auto wait = std::chrono::nanoseconds(std::min(ahead - HoldMargin, HoldLongest));
     std::unique_lock lock(s->holdMutex);
@@ -544,18 +545,15 @@ void onSourceSetup(GstElement*, GstElement* source, gpointer data)
         g_object_set(source, "retries", 0, nullptr);
     if (g_object_class_find_property(klass, "user-agent"))
         g_object_set(source, "user-agent", "Tolva/7.3", nullptr);
-    if (GstPad* pad = gst_element_get_static_pad(source, "src")) {
-        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, onSourceRead, new std::shared_ptr<Shared>(setup->session),
-                          [](gpointer p) { delete static_cast<std::shared_ptr<Shared>*>(p); });
-        gst_object_unref(pad);
-    }
-    if (setup->typeHint && g_object_class_find_property(klass, "iradio-mode")) {
-        if (GstPad* pad = gst_element_get_static_pad(source, "src")) {
-            gst_pad_add_probe(pad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
-                              onSourceOut, new Hint, [](gpointer p) { delete static_cast<Hint*>(p); });
-            gst_object_unref(pad);
-        }
-    }
+    GstPad* pad = gst_element_get_static_pad(source, "src");
+    if (!pad)
+        return;
+    gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, onSourceRead, new std::shared_ptr<Shared>(setup->session),
+                      [](gpointer p) { delete static_cast<std::shared_ptr<Shared>*>(p); });
+    if (setup->typeHint && g_object_class_find_property(klass, "iradio-mode"))
+        gst_pad_add_probe(pad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                          onSourceOut, new Hint, [](gpointer p) { delete static_cast<Hint*>(p); });
+    gst_object_unref(pad);
 }
 
 // The cushion queue, the volume and the sink in one bin, given to playbin as its audio sink.
