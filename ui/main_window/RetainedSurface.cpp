@@ -7,7 +7,6 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QResizeEvent>
 
 RetainedSurface::RetainedSurface(const QColor& background, QWidget* parent)
     : QWidget(parent), background_(background)
@@ -19,14 +18,37 @@ RetainedSurface::RetainedSurface(const QColor& background, QWidget* parent)
 
 void RetainedSurface::clear()
 {
-    image_.fill(background_);
+    // The next drawing makes a new image in the background colour.
+    image_ = QImage();
     update();
+}
+
+QImage& RetainedSurface::surface()
+{
+    // Made when first drawn on or painted, not on every resize: a window
+    // shown and then sized allocates and fills its surface once.
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = size() * ratio;
+    if (image_.size() == pixels && image_.devicePixelRatio() == ratio)
+        return image_;
+    // Keep what fits, like a picture box whose persistent image is resized.
+    // The image has the screen's own pixels, so drawing on it stays sharp at
+    // any scale; drawing coordinates remain the widget's.
+    QImage resized(pixels, QImage::Format_RGB32);
+    resized.setDevicePixelRatio(ratio);
+    resized.fill(background_);
+    if (!image_.isNull()) {
+        QPainter painter(&resized);
+        painter.drawImage(0, 0, image_);
+    }
+    image_ = std::move(resized);
+    return image_;
 }
 
 void RetainedSurface::fillRect(int x1, int y1, int x2, int y2, const QColor& colour)
 {
     const QRect area = QRect(QPoint(x1, y1), QPoint(x2, y2)).normalized();
-    QPainter painter(&image_);
+    QPainter painter(&surface());
     painter.fillRect(area, colour);
     update(area);
 }
@@ -38,7 +60,7 @@ void RetainedSurface::drawHorizontalLine(int x1, int x2, int y, const QColor& co
 
 void RetainedSurface::drawText(int x, int top, const QString& text)
 {
-    QPainter painter(&image_);
+    QPainter painter(&surface());
     painter.setFont(font());
     painter.setPen(foreground_);
     const QFontMetrics metrics(font());
@@ -50,25 +72,9 @@ void RetainedSurface::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     const QRect area = event->rect();
-    const qreal ratio = image_.devicePixelRatio();
-    painter.drawImage(area, image_, QRectF(area.topLeft() * ratio, area.size() * ratio));
-}
-
-void RetainedSurface::resizeEvent(QResizeEvent* event)
-{
-    // Keep what fits, like a picture box whose persistent image is resized.
-    // The image has the screen's own pixels, so drawing on it stays sharp at
-    // any scale; drawing coordinates remain the widget's.
-    const qreal ratio = devicePixelRatioF();
-    QImage resized(event->size() * ratio, QImage::Format_RGB32);
-    resized.setDevicePixelRatio(ratio);
-    resized.fill(background_);
-    if (!image_.isNull()) {
-        QPainter painter(&resized);
-        painter.drawImage(0, 0, image_);
-    }
-    image_ = std::move(resized);
-    QWidget::resizeEvent(event);
+    const QImage& image = surface();
+    const qreal ratio = image.devicePixelRatio();
+    painter.drawImage(area, image, QRectF(area.topLeft() * ratio, area.size() * ratio));
 }
 
 void RetainedSurface::keyPressEvent(QKeyEvent* event)

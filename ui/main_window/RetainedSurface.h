@@ -19,6 +19,7 @@ public:
     QColor foreColor() const { return foreground_; }
     void setForeColor(const QColor& colour) { foreground_ = colour; }
 
+    // Everything in the background colour.
     void clear();
     // Both corners are included.
     void fillRect(int x1, int y1, int x2, int y2, const QColor& colour);
@@ -27,7 +28,7 @@ public:
     // Unclipped text in the widget's font and the fore colour, its top at top.
     void drawText(int x, int top, const QString& text);
 
-    const QImage& image() const { return image_; }
+    const QImage& image() { return surface(); }
 
 Q_SIGNALS:
     void keyDown(qint16 keyCode, Qt::KeyboardModifiers modifiers);
@@ -37,13 +38,14 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    QImage& surface();  // the image, at the widget's present size
+
     QColor background_;
     QColor foreground_ = Qt::black;
     QImage image_;
