@@ -6,8 +6,9 @@ set(program_dir lib/tolva)
 set(desktop_dir ${CMAKE_CURRENT_SOURCE_DIR}/resources/desktop)
 
 install(TARGETS tolva RUNTIME DESTINATION ${program_dir})
-# The advertisement panel's browser, which the program loads from its folder.
-install(TARGETS tolva_ad_browser LIBRARY DESTINATION ${program_dir})
+# The player's engine and the advertisement panel's browser, which the program
+# loads from its folder.
+install(TARGETS tolva_engine tolva_ad_browser LIBRARY DESTINATION ${program_dir})
 install(FILES resources/Справка.html DESTINATION ${program_dir})
 
 # The launcher links to the executable, which finds its folder through the link.

@@ -26,6 +26,8 @@ QString statusText(PlaybackEngine::State state, PlaybackEngine::Problem problem,
             return QStringLiteral("Ошибка: неверный адрес");
         if (problem == PlaybackEngine::Problem::NoAudioOutput)
             return QStringLiteral("Ошибка: нет вывода звука");
+        if (problem == PlaybackEngine::Problem::NoEngine)
+            return QStringLiteral("Ошибка: нет модуля воспроизведения");
         if (problem == PlaybackEngine::Problem::BadPlaylist)
             return QStringLiteral("Ошибка: неверный список воспроизведения");
         return QStringLiteral("Ошибка: поток недоступен");

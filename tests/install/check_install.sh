@@ -28,7 +28,7 @@ wait_until() {
 cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install"
 cd "$prefix" || exit 1
 
-[ "$(ls lib/tolva | sort | tr '\n' ' ')" = "tolva tolva_ad_browser.so Справка.html " ] || fail "program folder: $(ls lib/tolva)"
+[ "$(ls lib/tolva | sort | tr '\n' ' ')" = "tolva tolva_ad_browser.so tolva_engine.so Справка.html " ] || fail "program folder: $(ls lib/tolva)"
 for size in 16 22 24 32 48 64 128 256; do
     png=share/icons/hicolor/${size}x${size}/apps/tolva.png
     [ "$(python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(24); print(*struct.unpack(">II", d[16:24]))' "$png")" \
@@ -41,7 +41,8 @@ grep -qx "Exec=$prefix/bin/tolva" "$entry" || fail "Exec: $(grep Exec= "$entry")
 appstreamcli validate --no-net "share/metainfo/$app_id.metainfo.xml" || fail "appstreamcli validate"
 
 # The installed launcher, started from elsewhere: it answers to its desktop entry's
-# name, loads the panel's browser from its own folder, and quits without a question.
+# name, loads the panel's browser and the player's engine from its own folder, and quits
+# without a question.
 mpris() {
     dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.tolva /org/mpris/MediaPlayer2 "$@" 2>/dev/null
 }
@@ -51,6 +52,7 @@ wait_until 'mpris org.freedesktop.DBus.Properties.Get string:org.mpris.MediaPlay
     "the installed program did not come up"
 grep -q "\"$app_id\"" entry || fail "DesktopEntry: $(cat entry)"
 wait_until 'grep -q "$prefix/lib/tolva/tolva_ad_browser.so" "/proc/$program/maps"' "the installed browser module was not loaded"
+wait_until 'grep -q "$prefix/lib/tolva/tolva_engine.so" "/proc/$program/maps"' "the installed engine was not loaded"
 mpris org.mpris.MediaPlayer2.Quit >/dev/null || fail "Quit"
 wait_until '! kill -0 "$program" 2>/dev/null' "the program did not quit"
 wait "$program" || fail "exit status $?"

@@ -40,9 +40,14 @@ private Q_SLOTS:
         const QRect places[] = {playStop->geometry(), mute->geometry()};
         QTRY_VERIFY(!playStop->icon().isNull() && !mute->icon().isNull());
         QVERIFY(playStop->geometry() == places[0] && mute->geometry() == places[1]);
+        slider->setValue(25);   // before the engine is loaded: kept for it
         player.setURL(server.url(QStringLiteral("/icy")));
         QTRY_VERIFY_WITH_TIMEOUT(heard.secondsHeard() > 1.0, 10000);
+        const double quarter = heard.level();
+        slider->setValue(100);
+        QTest::qWait(900);
         const double full = heard.level();
+        QVERIFY2(qAbs(quarter / full - 0.25) < 0.05, qPrintable(QString::number(quarter / full)));
         slider->setValue(25);
         for (const bool muted : {false, true, false}) {
             if (mute->isChecked() != muted)
