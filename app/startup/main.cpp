@@ -1,6 +1,7 @@
 #include "MainM.h"
 #include "qt_translations.h"
 #include "ad_profile.h"
+#include "deferred_icon_style.h"
 #include "tolva_config.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@ int main(int argc, char* argv[])
     const std::jthread fonts([] { FcInit(); });
     SetAdBrowserSwitches();
     QApplication app(argc, argv);
+    QApplication::setStyle(new DeferredIconStyle);
     QApplication::setApplicationName(QStringLiteral("Tolva"));
     LoadQtTranslations();
     QApplication::setDesktopFileName(QString::fromLatin1(TolvaConfig::AppId));

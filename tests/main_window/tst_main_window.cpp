@@ -6,6 +6,7 @@
 #include "LoadRadioM.h"
 #include "app_globals.h"
 #include "clsRadio.h"
+#include "deferred_icon_style.h"
 #include "frmForma.h"
 #include "station_numbers.h"
 #include "usrReklamaX.h"
@@ -185,6 +186,13 @@ private Q_SLOTS:
         QTRY_COMPARE(window->windowIcon().availableSizes().size(), 8);  // every size, once drawn
         for (const QPixmap& icon : {window->windowIcon().pixmap(QSize(32, 32)), window->picIcon->pixmap()})
             QCOMPARE(icon.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), big);
+        // The menu bar's overflow arrow, read when first drawn, is the style's own.
+        const DeferredIconStyle deferred;
+        const auto arrow = [](const QStyle& style) {
+            return style.standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton).pixmap(16).toImage();
+        };
+        QVERIFY(!arrow(deferred).isNull());
+        QCOMPARE(arrow(deferred), arrow(*deferred.baseStyle()));
 
         // Its commands: fixed in size; "Скрыть / Показать" hides and shows; Menu Exit asks the
         // exit routine once, as the close box does (a zero answer closes: tests/startup).
