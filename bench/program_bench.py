@@ -236,7 +236,10 @@ def run(args, tolva, bare, watch, work):
             s, c, p = first_band(watch, [cmd], env)
             times.append(s)
             cpus.append(c)
+            gone = tree(p.pid)
             stop(p)
+            # The next start gets a quiet machine: the web engine's processes end after their parent.
+            wait_for(lambda: not any(os.path.exists('/proc/%d' % q) for q in gone), 10, 'the last start\'s processes ending')
             time.sleep(0.5)
     if args.startup_only:
         print_startup(args, tolva_s, bare_s, tolva_cpu, bare_cpu, other_s, other_cpu)
