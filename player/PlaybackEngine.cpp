@@ -1,38 +1,18 @@
 #include "PlaybackEngine.h"
 
 #include "engine_core.h"
+#include "module_loader.h"
 #include "status_text.h"
-
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QPluginLoader>
 
 #include <algorithm>
 #include <optional>
 
 namespace {
 
-// The engine beside the executable, else (for programs run from the build tree, such as the
-// tests) where the build put it.
 EngineCoreFactory* LoadEngineModule()
 {
-    const QString besideProgram =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(TOLVA_ENGINE_FILE));
-    QStringList files{besideProgram};
-    if (QFileInfo(QStringLiteral(TOLVA_ENGINE_BUILT)) != QFileInfo(besideProgram))
-        files << QStringLiteral(TOLVA_ENGINE_BUILT);
-    for (const QString& file : std::as_const(files)) {
-        if (!QFileInfo::exists(file))
-            continue;
-        QPluginLoader loader(file);
-        if (auto* factory = qobject_cast<EngineCoreFactory*>(loader.instance()))
-            return factory;
-        qWarning("Tolva: the playback engine %s did not load: %s", qPrintable(file),
-                 qPrintable(loader.errorString()));
-    }
-    qWarning("Tolva: no playback engine loaded from %s", qPrintable(files.join(QStringLiteral(", "))));
-    return nullptr;
+    return LoadModule<EngineCoreFactory>(QStringLiteral(TOLVA_ENGINE_FILE), QStringLiteral(TOLVA_ENGINE_BUILT),
+                                         "playback engine");
 }
 
 // Loaded once per process, and never unloaded.

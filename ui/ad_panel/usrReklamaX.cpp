@@ -2,12 +2,10 @@
 
 #include "SaveFileUrlm.h"
 #include "ad_browser.h"
+#include "module_loader.h"
 #include "reklama_address.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QPluginLoader>
 #include <QRandomGenerator>
 #include <QShowEvent>
 #include <QTimer>
@@ -32,25 +30,10 @@ void AskForSharedContext()
 }
 Q_CONSTRUCTOR_FUNCTION(AskForSharedContext)
 
-// The browser module: beside the executable, else where the build put it.
-// Null when neither loads; loaded modules stay loaded.
 AdBrowserFactory* LoadBrowserModule()
 {
-    const QString besideProgram =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(TOLVA_AD_BROWSER_FILE));
-    QStringList files{besideProgram};
-    if (QFileInfo(QStringLiteral(TOLVA_AD_BROWSER_BUILT)) != QFileInfo(besideProgram))
-        files << QStringLiteral(TOLVA_AD_BROWSER_BUILT);
-    for (const QString& file : std::as_const(files)) {
-        if (!QFileInfo::exists(file))
-            continue;
-        QPluginLoader loader(file);
-        if (auto* factory = qobject_cast<AdBrowserFactory*>(loader.instance()))
-            return factory;
-        qWarning("Tolva: the advertisement browser %s did not load: %s", qPrintable(file),
-                 qPrintable(loader.errorString()));
-    }
-    return nullptr;
+    return LoadModule<AdBrowserFactory>(QStringLiteral(TOLVA_AD_BROWSER_FILE),
+                                        QStringLiteral(TOLVA_AD_BROWSER_BUILT), "advertisement browser");
 }
 }  // namespace
 
