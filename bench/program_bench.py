@@ -142,6 +142,15 @@ def loudness(pulse_dir):
     return (sum(s * s for s in data) / len(data)) ** 0.5 if len(data) else 0.0
 
 
+def sink_latency_ms(env):
+    """The null sink's configured latency: the lower, the more often it wakes every stream."""
+    out = subprocess.run(['pactl', 'list', 'sinks'], env=env, capture_output=True, text=True).stdout
+    for line in out.splitlines():
+        if line.strip().startswith('Latency:') and 'configured' in line:
+            return int(line.split('configured')[1].split()[0]) / 1000.0  # what its streams asked for
+    return float('nan')
+
+
 def wait_playing(pulse_dir, seconds):
     """Loudness once the sink carries sound, or 0 after that long without."""
     end = time.monotonic() + seconds
@@ -266,6 +275,7 @@ def run(args, tolva, bare, watch, work):
     playing_tree_threads = sum(threads(q) for q in tree(p.pid))
     playing_procs = len(tree(p.pid))
     cpu, cpu_main = cpu_percent(p.pid, 20)
+    latency = sink_latency_ms(env)
     for i in range(args.tunings):
         key('Down' if i % 2 == 0 else 'Up', 'Return')
         time.sleep(1.5)
@@ -290,6 +300,7 @@ def run(args, tolva, bare, watch, work):
     pb_pss = pss_kib(tree(pb.pid))
     pb_unique = unique_kib(tree(pb.pid))
     pb_cpu = cpu_percent(pb.pid, 20)[0]
+    pb_latency = sink_latency_ms(env)
     stop(pb)
     stop(server)
 
@@ -313,6 +324,8 @@ def run(args, tolva, bare, watch, work):
                                     after_tree_threads - playing_tree_threads))
     print('%-42s %10.2f %% %10.2f %% %8.2fx  <= 2.00x playbin (the program alone: %.2f %%)' % (
         'CPU of one core over 20 s of play', cpu, pb_cpu, cpu / pb_cpu if pb_cpu else float('inf'), cpu_main))
+    print('%-42s %9.0f ms %9.0f ms  (configured, read after the CPU; lower wakes the streams more often)' % (
+        'the null sink\'s latency', latency, pb_latency))
     print('%-42s %12.0f %12.0f  (RMS at the null sink; 0: silent for 30 s; after the tunings: %.0f)' % (
         'sound', sound, pb_sound, after_sound))
     print_runs(tolva_s, bare_s, other_s)
