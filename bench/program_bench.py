@@ -178,7 +178,7 @@ def first_band(watch, cmd, env):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split('\n')[0])
-    ap.add_argument('--runs', type=int, default=5, help='start-up runs of each (median)')
+    ap.add_argument('--runs', type=int, default=15, help='start-up runs of each (median)')
     ap.add_argument('--tunings', type=int, default=30)
     ap.add_argument('--build-dir', default=os.path.join(ROOT, 'build-bench'))
     ap.add_argument('--no-build', action='store_true')
@@ -237,8 +237,9 @@ def run(args, tolva, bare, watch, work):
     starts = [(bare, bare_s, bare_cpu), (tolva, tolva_s, tolva_cpu)]
     if args.against:
         starts.append((os.path.join(args.against, 'bin', 'tolva'), other_s, other_cpu))
-    for _ in range(args.runs):
-        for cmd, times, cpus in starts:
+    for i in range(args.runs):
+        # Every other round in reverse: which one starts first in a round shows in its time.
+        for cmd, times, cpus in (starts if i % 2 == 0 else starts[::-1]):
             stored = os.path.join(os.path.dirname(cmd), 'Tolva.ini')
             if os.path.exists(stored):
                 os.remove(stored)  # first run: row 1 highlighted
