@@ -37,6 +37,11 @@ constexpr guint64 CushionTargets[] = {1 * GST_SECOND, 2 * GST_SECOND, 4 * GST_SE
 constexpr GstClockTime HoldFrom = 400 * GST_MSECOND;
 constexpr GstClockTime HoldMargin = 300 * GST_MSECOND;
 constexpr GstClockTime HoldLongest = 400 * GST_MSECOND;
+// Once in a session, a sink that ran dry is given this long before it counts as dry: a link
+// that delivers in chunks (an Ogg page of half a second) can bring the one after the first a
+// few milliseconds late, a hiccup where a refill would be a second of silence. A link late
+// again is refilled at once.
+constexpr GstClockTime DryGrace = 100 * GST_MSECOND;
 // A session whose thread has not ended this long after it was dropped is reported, once.
 constexpr int TeardownGraceMs = 5000;
 
@@ -67,6 +72,7 @@ struct StreamSession::Shared {
     std::atomic<bool> played{false};      // the pipeline has reached PLAYING once
     std::atomic<bool> refilling{false};   // paused until the cushion is back
     std::atomic<bool> dryCheckPending{false};
+    std::atomic<bool> graceSpent{false};   // the session's one hiccup has been waited out
     std::atomic<guint64> target{0};
     std::atomic<int> lastPercent{-1};
     std::atomic<bool> percentInFlight{false};
@@ -180,7 +186,7 @@ GstBusSyncReply onBusMessage(GstBus*, GstMessage* message, gpointer data)
 
 // --- the cushion -------------------------------------------------------------------------
 
-void scheduleDryCheck(Shared* s, const std::shared_ptr<Shared>& keep);
+void scheduleDryCheck(Shared* s, const std::shared_ptr<Shared>& keep, GstClockTime at);
 
 // Clock time at which the sink will have played all it was given.
 GstClockTime sinkRunsOutAt(Shared* s)
@@ -211,15 +217,20 @@ gboolean onDryCheck(GstClock*, GstClockTime, GstClockID, gpointer data)
         return TRUE;
     const GstClockTime now = gst_clock_get_time(clock);
     gst_object_unref(clock);
-    if (now < sinkRunsOutAt(s)) {
-        scheduleDryCheck(s, keep);   // more came, and went straight through: watch its end
+    const GstClockTime out = sinkRunsOutAt(s);
+    if (now < out) {
+        scheduleDryCheck(s, keep, out);   // more came, and went straight through: watch its end
+        return TRUE;
+    }
+    if (!s->graceSpent.exchange(true)) {
+        scheduleDryCheck(s, keep, out + DryGrace);
         return TRUE;
     }
     s->push(Command::Dry);
     return TRUE;
 }
 
-void scheduleDryCheck(Shared* s, const std::shared_ptr<Shared>& keep)
+void scheduleDryCheck(Shared* s, const std::shared_ptr<Shared>& keep, GstClockTime at)
 {
     const std::lock_guard lock(s->clockMutex);
     if (s->dropped || s->dryCheckPending.exchange(true))
@@ -229,7 +240,7 @@ void scheduleDryCheck(Shared* s, const std::shared_ptr<Shared>& keep)
         s->dryCheckPending = false;
         return;
     }
-    GstClockID id = gst_clock_new_single_shot_id(clock, sinkRunsOutAt(s));
+    GstClockID id = gst_clock_new_single_shot_id(clock, at);
     gst_object_unref(clock);
     s->dryCheck = gst_clock_id_ref(id);
     gst_clock_id_wait_async(id, onDryCheck, new std::shared_ptr<Shared>(keep),
@@ -244,7 +255,7 @@ void onCushionEmpty(GstElement*, gpointer data)
     const auto& keep = *static_cast<std::shared_ptr<Shared>*>(data);
     if (!keep->played || keep->refilling || keep->dropped)
         return;
-    scheduleDryCheck(keep.get(), keep);
+    scheduleDryCheck(keep.get(), keep, sinkRunsOutAt(keep.get()));
 }
 
 // The queue holds the target again after a dry spell.
