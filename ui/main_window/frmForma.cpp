@@ -68,13 +68,7 @@ void frmForma::buildControls()
     viewport_->setAutoFillBackground(true);
 
     ListPicture = new RetainedSurface(StationList::Background(), viewport_);
-    // Metric twin of Arial, whose widths are close to the design font's, so
-    // the longest texts end before the scrollbar.
-    QFont listFont(QStringLiteral("Liberation Sans"));
-    listFont.setStyleHint(QFont::SansSerif);
-    listFont.setBold(true);
-    listFont.setPixelSize(11);  // 8.25 pt at 96 dpi; the whole layout is in those pixels
-    ListPicture->setFont(listFont);
+    ListPicture->setFont(StationList::Font());
     ListPicture->setGeometry(0, 0, StationList::SurfaceWidth, 340);
     ListPicture->clear();
 
