@@ -4,7 +4,8 @@ executable built with its stations and advertisement pages on 127.0.0.1
 (stream_server), on a private Xvfb with a window manager (openbox)
 and a tray (trayer), playing into a private PulseAudio null sink. Prints, side
 by side with their peers and targets:
-  - start to list drawn (row 1's red band on screen) against a bare Qt window;
+  - start to list drawn (row 1's red band on screen) against a bare Qt window,
+    and against the floor under it: that window with the menu bar's and the list's text;
   - PSS of the whole process tree 10 s into play, and after 30 more tunings;
   - threads after the first tuning and after 30 more;
   - CPU % of one core over 20 s of play against gst-launch-1.0 playbin.
@@ -53,7 +54,8 @@ def build(build_dir):
                     '-DTOLVA_SITE_URL=http://127.0.0.1:8701/'] + launcher,
                    check=True, stdout=subprocess.DEVNULL)
     subprocess.run(['cmake', '--build', build_dir, '-j%d' % (os.cpu_count() or 2),
-                    '--target', 'tolva', 'bare_window', 'screen_watch', 'stream_server'], check=True,
+                    '--target', 'tolva', 'bare_window', 'text_floor_window', 'screen_watch', 'stream_server'],
+                   check=True,
                    stdout=subprocess.DEVNULL)
 
 
@@ -189,17 +191,17 @@ def main():
         build(args.build_dir)
     binary = os.path.join(args.build_dir, 'bin')
     tolva, bare = os.path.join(binary, 'tolva'), os.path.join(binary, 'bare_window')
-    watch = os.path.join(binary, 'screen_watch')
+    floor, watch = os.path.join(binary, 'text_floor_window'), os.path.join(binary, 'screen_watch')
     work = tempfile.mkdtemp(prefix='tolva-bench-')
     try:
-        run(args, tolva, bare, watch, work)
+        run(args, tolva, bare, floor, watch, work)
     finally:
         for p in reversed(procs):
             stop(p)
         shutil.rmtree(work, ignore_errors=True)
 
 
-def run(args, tolva, bare, watch, work):
+def run(args, tolva, bare, floor, watch, work):
     env = {k: v for k, v in os.environ.items() if k not in ('DBUS_SESSION_BUS_ADDRESS', 'DISPLAY', 'WAYLAND_DISPLAY')}
     r, w = os.pipe()
     spawn(['Xvfb', '-displayfd', str(w), '-screen', '0', '1024x768x24', '-dpi', '96', '-nolisten', 'tcp'],
@@ -233,8 +235,8 @@ def run(args, tolva, bare, watch, work):
     ini = os.path.join(os.path.dirname(tolva), 'Tolva.ini')
 
     # Start-up: bare window and program in turn, each ended once its red is seen.
-    bare_s, tolva_s, bare_cpu, tolva_cpu, other_s, other_cpu = [], [], [], [], [], []
-    starts = [(bare, bare_s, bare_cpu), (tolva, tolva_s, tolva_cpu)]
+    bare_s, tolva_s, bare_cpu, tolva_cpu, other_s, other_cpu, floor_s = [], [], [], [], [], [], []
+    starts = [(bare, bare_s, bare_cpu), (floor, floor_s, []), (tolva, tolva_s, tolva_cpu)]
     if args.against:
         starts.append((os.path.join(args.against, 'bin', 'tolva'), other_s, other_cpu))
     for i in range(args.runs):
@@ -252,7 +254,7 @@ def run(args, tolva, bare, watch, work):
             wait_for(lambda: not any(os.path.exists('/proc/%d' % q) for q in gone), 10, 'the last start\'s processes ending')
             time.sleep(0.5)
     if args.startup_only:
-        print_startup(args, tolva_s, bare_s, tolva_cpu, bare_cpu, other_s, other_cpu)
+        print_startup(args, tolva_s, bare_s, floor_s, tolva_cpu, bare_cpu, other_s, other_cpu)
         return
 
     # Play: the program as a user starts it; Enter tunes row 1.
@@ -307,7 +309,7 @@ def run(args, tolva, bare, watch, work):
 
     mb = lambda kib: kib / 1024.0
     growth = 100.0 * (after_pss - playing_pss) / playing_pss
-    print_startup(args, tolva_s, bare_s, tolva_cpu, bare_cpu, other_s, other_cpu, title, runs_at_end=False)
+    print_startup(args, tolva_s, bare_s, floor_s, tolva_cpu, bare_cpu, other_s, other_cpu, title, runs_at_end=False)
     print('%-42s %9.1f MB %9.1f MB %8.2fx  <= 180 MB' % (
         'PSS of the tree, 10 s into play (%d procs)' % playing_procs, mb(playing_pss), mb(pb_pss),
         playing_pss / pb_pss))
@@ -329,10 +331,10 @@ def run(args, tolva, bare, watch, work):
         'the null sink\'s latency', latency, pb_latency))
     print('%-42s %12.0f %12.0f  (RMS at the null sink; 0: silent for 30 s; after the tunings: %.0f)' % (
         'sound', sound, pb_sound, after_sound))
-    print_runs(tolva_s, bare_s, other_s)
+    print_runs(tolva_s, bare_s, floor_s, other_s)
 
 
-def print_startup(args, tolva_s, bare_s, tolva_cpu, bare_cpu, other_s, other_cpu, title='start-up only',
+def print_startup(args, tolva_s, bare_s, floor_s, tolva_cpu, bare_cpu, other_s, other_cpu, title='start-up only',
                   runs_at_end=True):
     bare_t, bare_c = statistics.median(bare_s), max(statistics.median(bare_cpu), 0.01)
     print('Tolva, whole program (%s); machine load while measuring: %s' % (title, ' '.join(
@@ -346,15 +348,20 @@ def print_startup(args, tolva_s, bare_s, tolva_cpu, bare_cpu, other_s, other_cpu
             'start to list drawn%s (median of %d)' % (name, args.runs), start_t, bare_t, start_t / bare_t))
         print('%-42s %10.3f s %10.3f s %8.2fx  (CPU time used by then; steadier on a busy machine)' % (
             'CPU time to list drawn%s (median)' % name, cpu_t, bare_c, cpu_t / bare_c))
+    floor_t = statistics.median(floor_s)
+    print('%-42s %10.3f s %10.3f s %8.2fx  (the floor: the bare window with that text)' % (
+        "the menu bar's and list's text alone", floor_t, bare_t, floor_t / bare_t))
+    print('%-42s %10.3f s %10.3f s %8.2fx  (what the program adds to its text)' % (
+        'start to list drawn against that floor', statistics.median(tolva_s), floor_t,
+        statistics.median(tolva_s) / floor_t))
     if runs_at_end:
-        print_runs(tolva_s, bare_s, other_s)
+        print_runs(tolva_s, bare_s, floor_s, other_s)
 
 
-def print_runs(tolva_s, bare_s, other_s=()):
-    print('start-up runs, s: tolva %s; bare %s%s' % (' '.join('%.3f' % s for s in tolva_s),
-                                                    ' '.join('%.3f' % s for s in bare_s),
-                                                    '; --against ' + ' '.join('%.3f' % s for s in other_s)
-                                                    if other_s else ''))
+def print_runs(tolva_s, bare_s, floor_s, other_s=()):
+    show = lambda times: ' '.join('%.3f' % s for s in times)
+    print('start-up runs, s: tolva %s; bare %s; text floor %s%s' % (
+        show(tolva_s), show(bare_s), show(floor_s), '; --against ' + show(other_s) if other_s else ''))
 
 
 if __name__ == '__main__':
