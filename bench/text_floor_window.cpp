@@ -5,6 +5,7 @@
 // does. What the program takes beyond this window is its own.
 #include "LoadRadioM.h"
 #include "clsRadio.h"
+#include "station_cell_text.h"
 #include "station_list_geometry.h"
 
 #include <QApplication>
@@ -36,12 +37,8 @@ public:
         painter.setFont(Font());
         const int ascent = painter.fontMetrics().ascent();
         for (int row = 0; row <= Radio().KolRadio(); ++row)
-            for (int column = 1; column <= 4; ++column) {
-                QString text = Radio().List(row, column);
-                if (column == 1)
-                    text = QString::number(row + 1) + QLatin1Char(' ') + text;
-                painter.drawText(ColumnX[column - 1], RowPitch * row + 1 + ascent, text);
-            }
+            for (int column = 1; column <= 4; ++column)
+                painter.drawText(ColumnX[column - 1], RowPitch * row + 1 + ascent, CellText(Radio(), row, column));
     }
 
 protected:

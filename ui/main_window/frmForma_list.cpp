@@ -2,12 +2,11 @@
 #include "frmForma.h"
 
 #include "clsRadio.h"
+#include "station_cell_text.h"
 #include "station_list_geometry.h"
 #include "station_numbers.h"
 
 #include <QScrollBar>
-
-#include <stdexcept>
 
 using namespace StationList;
 
@@ -20,17 +19,8 @@ void frmForma::Add(qint32 Index, qint32 NewLine)
 
     const int y = RowPitch * NomerSel;
     ListPicture->fillRect(0, y, LastX, y + BandHeight - 1, Index != 0 ? Highlight() : ListPicture->backColor());
-    for (int c = 1; c <= 4; ++c) {
-        QString text;
-        try {
-            text = Radio().List(NomerSel, c);
-        } catch (const std::out_of_range&) {
-            // a count set by hand beyond the stored stations: leave the row blank
-        }
-        if (c == 1)
-            text = QString::number(NomerSel + 1) + QLatin1Char(' ') + text;
-        ListPicture->drawText(ColumnX[c - 1], y + 1, text);
-    }
+    for (int c = 1; c <= 4; ++c)
+        ListPicture->drawText(ColumnX[c - 1], y + 1, CellText(Radio(), NomerSel, c));
 
     if (Index == 0)
         return;
